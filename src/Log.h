@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+// The filer's diagnostic log: Calvenor.log in the user's private temporary folder. One entry is
+// one line, "HH:MM:SS.mmm : file : line : Class::Method : message" + CR LF. The file is opened,
+// appended to and closed for every entry, and every failure to write is silent: the log must
+// never disturb a filing.
+class CLog : public std::ostringstream {
+public:
+    struct TimeOfDay {
+        unsigned hour = 0, minute = 0, second = 0, millisecond = 0;
+    };
+    using Clock = std::function<TimeOfDay()>;
+
+    // The one log of the process. The first call of a run deletes the previous run's log.
+    static CLog& Instance();
+
+    // Writes the pending text as one entry and empties it, whether or not the write succeeded.
+    void Write();
+
+    // The log's path; false when no folder can be found for it.
+    static bool GetLogPath(std::string& path);
+
+    // "09:05:03.042".
+    static std::string FormatTimeStamp(const TimeOfDay& time);
+
+    // Tests: a fixed clock (an empty one restores the real local time), and a fresh start so the
+    // next Instance() call deletes the log again.
+    static void SetClockForTesting(Clock clock);
+    static void ResetForTesting();
+
+    virtual ~CLog();
+
+private:
+    CLog() = default;
+};
+
+// "bool CTransaction::StartJouney(int)" -> "CTransaction::StartJouney".
+std::string QualifiedFunctionName(std::string_view prettyFunction);
+
+// The one logging entry point: file, line and qualified function, then the message insertions.
+#define LOG_ENTRY(message)                                                                      \
+    do {                                                                                        \
+        CLog& calvenorLog_ = CLog::Instance();                                                  \
+        calvenorLog_ << __FILE__ << " : " << __LINE__ << " : "                                  \
+                     << QualifiedFunctionName(__PRETTY_FUNCTION__) << " : " << message;         \
+        calvenorLog_.Write();                                                                   \
+    } while (false)
