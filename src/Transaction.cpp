@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "FraudHeaders.h"
 #include "Log.h"
 #include "ServiceUrl.h"
 #include "Tokens.h"
@@ -30,10 +31,8 @@ CTransaction::CTransaction(const std::string& profileText, const CCurl::Limits& 
 CTransaction::~CTransaction() = default;
 
 std::vector<std::string> CTransaction::MakeFraudHeaderLines(const std::string& profileText) {
-    // The fraud-prevention header set is not part of this library yet: until it is, VAT API
-    // requests carry none of its lines. Replace with CFraudHeaders(profileText).GetHeaderLines().
-    (void)profileText;
-    return {};
+    const CFraudHeaders headers(profileText);
+    return headers.GetHeaderLines();
 }
 
 void CTransaction::SetClientCredentials(const std::string& clientId,
