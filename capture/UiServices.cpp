@@ -1,0 +1,143 @@
+#include "UiServices.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+
+CUiServices::~CUiServices() = default;
+
+namespace {
+
+CUiServices* g_installed = nullptr;
+
+std::optional<QString> RunFileDialog(const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(ActiveOwnerWindow(), request.title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.promptOverwrite);
+    if (!request.filters.isEmpty()) {
+        dialog.setNameFilters(request.filters);
+    }
+    if (!request.defaultSuffix.isEmpty()) {
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    }
+    if (!request.initialName.isEmpty()) {
+        dialog.selectFile(request.initialName);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) {
+        return std::nullopt;
+    }
+    return chosen.front();
+}
+
+}  // namespace
+
+QString ShownMessageTitle(const QString& title) {
+    return title.isEmpty() ? QStringLiteral("Error") : title;
+}
+
+QString ShownMessageText(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+QWidget* ActiveOwnerWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    return QApplication::activeWindow();
+}
+
+CUiServices& UiServices() {
+    static CQtUiServices qtServices;
+    return g_installed ? *g_installed : qtServices;
+}
+
+CUiServices* SetUiServices(CUiServices* services) {
+    CUiServices* previous = g_installed;
+    g_installed = services;
+    return previous;
+}
+
+MessageAnswer CQtUiServices::Message(const QString& title, const QString& text, MessageIcon icon,
+                                     BeepKind beep, MessageButtons buttons) {
+    Beep(beep);
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+    switch (icon) {
+        case MessageIcon::None:
+            break;
+        case MessageIcon::Information:
+            boxIcon = QMessageBox::Information;
+            break;
+        case MessageIcon::Warning:
+            boxIcon = QMessageBox::Warning;
+            break;
+        case MessageIcon::Critical:
+            boxIcon = QMessageBox::Critical;
+            break;
+        case MessageIcon::Question:
+            boxIcon = QMessageBox::Question;
+            break;
+    }
+    const bool yesNo = buttons == MessageButtons::YesNo;
+    QMessageBox box(boxIcon, ShownMessageTitle(title), ShownMessageText(text),
+                    yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+                    ActiveOwnerWindow());
+    // Plain text: HMRC's messages and file names must never be read as markup.
+    box.setTextFormat(Qt::PlainText);
+    const int pressed = box.exec();
+    if (!yesNo) {
+        return MessageAnswer::Ok;
+    }
+    return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+void CQtUiServices::Beep(BeepKind kind) {
+    if (kind != BeepKind::None) {
+        QApplication::beep();
+    }
+}
+
+std::optional<QString> CQtUiServices::OpenFileName(const FileDialogRequest& request) {
+    return RunFileDialog(request, false);
+}
+
+std::optional<QString> CQtUiServices::SaveFileName(const FileDialogRequest& request) {
+    return RunFileDialog(request, true);
+}
+
+std::unique_ptr<QPrinter> CQtUiServices::ChoosePrinter(const QString& title) {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), ActiveOwnerWindow());
+    if (!title.isEmpty()) {
+        dialog.setWindowTitle(title);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return nullptr;
+    }
+    return printer;
+}
+
+bool CQtUiServices::OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
+
+void CQtUiServices::SetClipboardText(const QString& text) {
+    QApplication::clipboard()->setText(text);
+}
+
+QString CQtUiServices::ClipboardText() {
+    return QApplication::clipboard()->text();
+}

@@ -1,0 +1,407 @@
+#include "DeviceFacts.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/if_packet.h>
+#endif
+
+#include <openssl/evp.h>
+
+#include <QSettings>
+#include <QString>
+#include <QSysInfo>
+#include <QUuid>
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <memory>
+
+#include "Folders.h"
+#include "UrlEncoder.h"
+
+namespace {
+
+ScreenFacts g_screenFacts;
+
+constexpr char kHexUpper[] = "0123456789ABCDEF";
+constexpr char kHexLower[] = "0123456789abcdef";
+
+// Firmware strings are a few dozen bytes; anything past this is not a name.
+constexpr std::size_t kMaxFirmwareRead = 4096;
+
+std::string ReadSmallFile(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    std::string text(kMaxFirmwareRead, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text;
+}
+
+CivilTime FromTm(const std::tm& tm, int millisecond) {
+    CivilTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    t.millisecond = millisecond;
+    return t;
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
+long long DaysFromCivil(int year, int month, int day) {
+    const long long y = static_cast<long long>(year) - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yearOfEra = y - era * 400;
+    const long long dayOfYear = (153LL * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+long long SecondsOf(const CivilTime& t) {
+    return DaysFromCivil(t.year, t.month, t.day) * 86400LL + t.hour * 3600LL + t.minute * 60LL +
+           t.second;
+}
+
+NetworkInterface& InterfaceNamed(std::vector<NetworkInterface>& list, const char* name) {
+    for (auto& entry : list) {
+        if (entry.name == name) {
+            return entry;
+        }
+    }
+    list.push_back(NetworkInterface{});
+    list.back().name = name;
+    return list.back();
+}
+
+// The settings store of the device identifier. On Linux this is the very file Qt's native
+// per-user store would use ($XDG_CONFIG_HOME/Ostrel/Calvenor.conf), but its folder is looked up
+// on every use rather than once per process, so a changed XDG_CONFIG_HOME is honoured.
+std::unique_ptr<QSettings> OpenSettings() {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Ostrel"), QStringLiteral("Calvenor"));
+#else
+    const auto file = calvenor::ConfigFolder() / "Ostrel" / "Calvenor.conf";
+    return std::make_unique<QSettings>(QString::fromStdString(file.string()),
+                                       QSettings::NativeFormat);
+#endif
+}
+
+}  // namespace
+
+CDeviceFacts::~CDeviceFacts() = default;
+CSystemDeviceFacts::~CSystemDeviceFacts() = default;
+
+bool CSystemDeviceFacts::ReadInterfaces(std::vector<NetworkInterface>& interfaces) const {
+    interfaces.clear();
+    ifaddrs* head = nullptr;
+    if (::getifaddrs(&head) != 0) {
+        return false;
+    }
+    std::unique_ptr<ifaddrs, decltype(&::freeifaddrs)> guard(head, &::freeifaddrs);
+    // getifaddrs lists the links first and then their addresses by family; gather them per
+    // interface, interfaces in order of first appearance, addresses in the order listed.
+    for (const ifaddrs* entry = head; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_name == nullptr) {
+            continue;
+        }
+        NetworkInterface& item = InterfaceNamed(interfaces, entry->ifa_name);
+        if ((entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            item.loopback = true;
+        }
+        if (entry->ifa_addr == nullptr) {
+            continue;
+        }
+        switch (entry->ifa_addr->sa_family) {
+            case AF_INET: {
+                const auto* in4 = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(&in4->sin_addr);
+                item.addresses.push_back(
+                    {NetworkInterface::Family::IPv4, std::vector<std::uint8_t>(bytes, bytes + 4)});
+                break;
+            }
+            case AF_INET6: {
+                const auto* in6 = reinterpret_cast<const sockaddr_in6*>(entry->ifa_addr);
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(&in6->sin6_addr);
+                item.addresses.push_back(
+                    {NetworkInterface::Family::IPv6, std::vector<std::uint8_t>(bytes, bytes + 16)});
+                break;
+            }
+#ifdef __linux__
+            case AF_PACKET: {
+                const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
+                const std::size_t length =
+                    std::min<std::size_t>(link->sll_halen, sizeof(link->sll_addr));
+                item.hardwareAddress.assign(link->sll_addr, link->sll_addr + length);
+                break;
+            }
+#endif
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+std::string CSystemDeviceFacts::DeviceId() const {
+    return ReadOrCreateDeviceId();
+}
+
+std::string CSystemDeviceFacts::OsFamily() const {
+#if defined(Q_OS_WIN)
+    return "Windows";
+#elif defined(Q_OS_MACOS)
+    return "macOS";
+#elif defined(Q_OS_LINUX)
+    return "Linux";
+#else
+    return QSysInfo::kernelType().toStdString();
+#endif
+}
+
+std::string CSystemDeviceFacts::OsVersion() const {
+#if defined(Q_OS_WIN)
+    return QSysInfo::productVersion().toStdString();
+#else
+    // The distribution's own name, "Debian GNU/Linux 12 (bookworm)".
+    return QSysInfo::prettyProductName().toUtf8().toStdString();
+#endif
+}
+
+std::string CSystemDeviceFacts::Manufacturer() const {
+    return ReadSmallFile("/sys/class/dmi/id/sys_vendor");
+}
+
+std::string CSystemDeviceFacts::Model() const {
+    return ReadSmallFile("/sys/class/dmi/id/product_name");
+}
+
+std::string CSystemDeviceFacts::LoginName() const {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr || found->pw_name == nullptr) {
+        return {};
+    }
+    return found->pw_name;
+}
+
+bool CSystemDeviceFacts::LocalAndUtcTime(CivilTime& local, CivilTime& utc) const {
+    const std::time_t now = std::time(nullptr);
+    std::tm localTm{};
+    std::tm utcTm{};
+    if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &localTm) == nullptr ||
+        ::gmtime_r(&now, &utcTm) == nullptr) {
+        return false;
+    }
+    local = FromTm(localTm, 0);
+    utc = FromTm(utcTm, 0);
+    return true;
+}
+
+CivilTime CSystemDeviceFacts::UtcNow() const {
+    const auto now = std::chrono::system_clock::now();
+    const auto sinceEpoch = now.time_since_epoch();
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds).count();
+    const std::time_t whole = static_cast<std::time_t>(seconds.count());
+    std::tm utcTm{};
+    if (::gmtime_r(&whole, &utcTm) == nullptr) {
+        return CivilTime{};
+    }
+    return FromTm(utcTm, static_cast<int>(millis));
+}
+
+ScreenFacts CSystemDeviceFacts::Screen() const {
+    return GetScreenFacts();
+}
+
+void SetScreenFacts(const ScreenFacts& facts) {
+    g_screenFacts = facts;
+}
+
+ScreenFacts GetScreenFacts() {
+    return g_screenFacts;
+}
+
+bool IsUuidText(const std::string& text) {
+    if (text.size() != 36) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != '-') {
+                return false;
+            }
+        } else if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string NewDeviceIdText() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower().toStdString();
+}
+
+std::string ReadOrCreateDeviceId() {
+    auto settings = OpenSettings();
+    const QString key = QStringLiteral("Agent/Id");
+    const QVariant stored = settings->value(key);
+    if (stored.typeId() == QMetaType::QString) {
+        const std::string text = stored.toString().toStdString();
+        if (IsUuidText(text)) {
+            std::string lower = text;
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            return lower;
+        }
+    }
+    // First run, or something that is not an identifier: make one and keep it.
+    const std::string id = NewDeviceIdText();
+    if (!IsUuidText(id)) {
+        return {};
+    }
+    settings->setValue(key, QString::fromStdString(id));
+    settings->sync();
+    settings.reset();
+    // Read it back rather than trust the status, which also reports a damaged file that was
+    // read before being rewritten. One that was not kept would change on every run: send none
+    // then, and try again next run.
+    if (OpenSettings()->value(key).toString().toStdString() != id) {
+        return {};
+    }
+    return id;
+}
+
+std::string FormatMacAddress(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) {
+            text += "%3A";
+        }
+        text += kHexUpper[bytes[i] >> 4];
+        text += kHexUpper[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+std::string FormatLocalAddress(const NetworkInterface::Address& address) {
+    if (address.family == NetworkInterface::Family::IPv4) {
+        if (address.bytes.size() != 4) {
+            return {};
+        }
+        char text[INET_ADDRSTRLEN] = {};
+        if (::inet_ntop(AF_INET, address.bytes.data(), text, sizeof(text)) == nullptr) {
+            return {};
+        }
+        return text;
+    }
+    if (address.bytes.size() != 16) {
+        return {};
+    }
+    // fe00::/8 holds the link-local and site-local addresses, meaningless off the link;
+    // 2001:0::/32 is Teredo, a tunnel address that says nothing about the device.
+    const auto& b = address.bytes;
+    if (b[0] == 0xFE || (b[0] == 0x20 && b[1] == 0x01 && b[2] == 0x00 && b[3] == 0x00)) {
+        return {};
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    if (::inet_ntop(AF_INET6, b.data(), text, sizeof(text)) == nullptr) {
+        return {};
+    }
+    return CUrlEncoder::EncodeText(text);
+}
+
+std::string FormatUtcOffset(const CivilTime& local, const CivilTime& utc) {
+    const long long minutes = (SecondsOf(local) - SecondsOf(utc)) / 60;
+    const long long magnitude = minutes < 0 ? -minutes : minutes;
+    char text[32];
+    std::snprintf(text, sizeof(text), "%c%02lld:%02lld", minutes < 0 ? '-' : '+', magnitude / 60,
+                  magnitude % 60);
+    return text;
+}
+
+std::string FormatUtcTimestamp(const CivilTime& utc) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.year, utc.month,
+                  utc.day, utc.hour, utc.minute, utc.second, utc.millisecond);
+    return text;
+}
+
+std::string FormatScalingFactor(int logicalDpi) {
+    const long long hundredths = logicalDpi > 0 ? static_cast<long long>(logicalDpi) * 100 / 96 : 0;
+    std::string digits = std::to_string(hundredths);
+    if (digits.size() < 3) {
+        digits.insert(0, 3 - digits.size(), '0');
+    }
+    digits.insert(digits.size() - 2, 1, '.');
+    return digits;
+}
+
+std::string FormatScreens(const ScreenFacts& screen) {
+    std::string text;
+    if (screen.width != 0 && screen.height != 0) {
+        text = "width=" + std::to_string(screen.width) + "&height=" + std::to_string(screen.height);
+    }
+    text += "&scaling-factor=" + FormatScalingFactor(screen.logicalDpi);
+    text += "&colour-depth=" + std::to_string(screen.colourDepth);
+    return text;
+}
+
+std::string CleanFactText(const std::string& text, std::size_t maxBytes) {
+    std::string clean;
+    clean.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c != 0x7F) {
+            clean += static_cast<char>(c);
+        }
+    }
+    const auto first = clean.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    clean.erase(0, first);
+    if (clean.size() > maxBytes) {
+        std::size_t cut = maxBytes;
+        // Never leave half a UTF-8 character: back off to the start of the one that was split.
+        while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        clean.resize(cut);
+    }
+    clean.erase(clean.find_last_not_of(' ') + 1);
+    return clean;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
+        return {};
+    }
+    std::string text;
+    text.reserve(length * 2);
+    for (unsigned int i = 0; i < length; ++i) {
+        text += kHexLower[digest[i] >> 4];
+        text += kHexLower[digest[i] & 0x0F];
+    }
+    return text;
+}

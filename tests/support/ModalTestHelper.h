@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+namespace calvenor::test {
+
+// For the rare real modal window a test must drive (a QDialog the window under test opens with
+// exec()): call this just before the action that opens it. `act` runs on the modal window once
+// it is the active modal widget, from inside its own event loop, and must close it (accept(),
+// reject(), a click). Gives up, with a test failure, when no modal window appears within
+// `attempts` polls (about five seconds).
+inline void WhenModalShown(std::function<void(QWidget*)> act, int attempts = 500) {
+    QTimer::singleShot(attempts == 500 ? 0 : 10, [act = std::move(act), attempts]() mutable {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            act(modal);
+        } else if (attempts > 0) {
+            WhenModalShown(std::move(act), attempts - 1);
+        } else {
+            ADD_FAILURE() << "no modal window appeared";
+        }
+    });
+}
+
+// The top-level windows still visible; a window test's cleanup expects none.
+inline int VisibleTopLevelWindows() {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible()) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace calvenor::test
