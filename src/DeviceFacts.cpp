@@ -281,8 +281,11 @@ std::string ReadOrCreateDeviceId() {
     }
     settings->setValue(key, QString::fromStdString(id));
     settings->sync();
-    if (settings->status() != QSettings::NoError) {
-        // Not kept, so it would change on every run: send none, and try again next run.
+    settings.reset();
+    // Read it back rather than trust the status, which also reports a damaged file that was
+    // read before being rewritten. One that was not kept would change on every run: send none
+    // then, and try again next run.
+    if (OpenSettings()->value(key).toString().toStdString() != id) {
         return {};
     }
     return id;

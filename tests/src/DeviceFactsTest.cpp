@@ -282,6 +282,14 @@ TEST_F(DeviceId, AValueThatIsNotAUuidIsReplacedAndWrittenBack) {
     EXPECT_EQ(settings.value("Other/Kept").toString(), "yes");
 }
 
+TEST_F(DeviceId, ADamagedStoreIsRewrittenWithANewId) {
+    std::filesystem::create_directories(StoreFile().parent_path());
+    calvenor::test::WriteFile(StoreFile(), std::string("\x00\xff\x01[[[\n=\n[Agent\nId=zz\n", 18));
+    const std::string id = ReadOrCreateDeviceId();
+    EXPECT_TRUE(IsUuidText(id)) << id;
+    EXPECT_EQ(ReadOrCreateDeviceId(), id);
+}
+
 TEST_F(DeviceId, IsEmptyWhenTheStoreCannotBeWritten) {
     // A plain file where the settings folder should be: no user, root included, can write it.
     calvenor::test::WriteFile(m_home.Root() / "not-a-folder", "x");

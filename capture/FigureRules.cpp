@@ -1,0 +1,220 @@
+#include "FigureRules.h"
+
+#include <limits>
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// An optional sign and the digits that follow it, up to the first other character. False when
+// there is no digit or the value does not fit 64 bits.
+bool ReadInteger(const std::string& text, std::int64_t& value) {
+    std::size_t at = 0;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    // Accumulated as a negative number, so the most negative value reads too.
+    std::int64_t result = 0;
+    bool anyDigit = false;
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    for (; at < text.size() && IsDigit(text[at]); ++at) {
+        const int digit = text[at] - '0';
+        if (result < (kMin + digit) / 10)
+            return false;
+        result = result * 10 - digit;
+        anyDigit = true;
+    }
+    if (!anyDigit)
+        return false;
+    if (!negative) {
+        if (result == kMin)
+            return false;
+        result = -result;
+    }
+    value = result;
+    return true;
+}
+
+bool WithinMoneyLimit(const std::string& text, std::int64_t& pence) {
+    return TextToPence(text, pence) && pence >= -kMaxMoneyPence && pence <= kMaxMoneyPence;
+}
+
+bool WithinWholePoundsLimit(const std::string& text) {
+    std::int64_t pounds = 0;
+    return ReadInteger(text, pounds) && pounds >= -kMaxWholePounds && pounds <= kMaxWholePounds;
+}
+
+bool IsRecalculated(const std::string& computed, const std::string& imported) {
+    return !imported.empty() && computed != EnsureDecimalPoint(imported);
+}
+
+}  // namespace
+
+bool IsValidFigureText(const std::string& text) {
+    int points = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '-' && i == 0)
+            continue;
+        if (c == '.') {
+            if (++points > 1)
+                return false;
+            continue;
+        }
+        if (!IsDigit(c))
+            return false;
+    }
+    return true;
+}
+
+bool PadToTwoDecimals(std::string& text) {
+    if (text.empty()) {
+        text = "0.00";
+        return true;
+    }
+    bool show = true;
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos) {
+        text += ".00";
+    } else if (point == 0) {
+        text.insert(0, "0");
+        if (text.size() < 4)
+            text += "0";
+    } else {
+        const std::size_t decimals = text.size() - point;  // the point and what follows it
+        if (decimals == 1) {
+            text += "00";
+        } else if (decimals == 2) {
+            text += "0";
+        } else {
+            if (decimals > 3)
+                text.resize(point + 3);
+            show = false;
+        }
+    }
+    if (text.size() >= 2 && text[0] == '-' && text[1] == '.')
+        text.insert(1, "0");
+    return show;
+}
+
+void TruncateToWholePounds(std::string& text) {
+    if (text.empty()) {
+        text = "0";
+        return;
+    }
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos)
+        text.resize(point);
+}
+
+bool TextToPence(const std::string& text, std::int64_t& pence) {
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos) {
+        std::int64_t pounds = 0;
+        if (!ReadInteger(text, pounds))
+            return false;
+        constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 100;
+        if (pounds > kLimit || pounds < -kLimit)
+            return false;
+        pence = pounds * 100;
+        return true;
+    }
+    std::string decimals = text.substr(point + 1);
+    if (decimals.size() > 2)
+        decimals.resize(2);
+    while (decimals.size() < 2)
+        decimals += '0';
+    return ReadInteger(text.substr(0, point) + decimals, pence);
+}
+
+std::string PenceToText(std::int64_t pence) {
+    std::string text = std::to_string(pence);
+    const bool negative = text[0] == '-';
+    const std::size_t digits = text.size() - (negative ? 1 : 0);
+    if (digits == 1) {
+        text.insert(negative ? 1 : 0, ".0");
+    } else {
+        text.insert(text.size() - 2, ".");
+    }
+    PadToTwoDecimals(text);
+    return text;
+}
+
+std::string EnsureDecimalPoint(const std::string& text) {
+    return text.find('.') == std::string::npos ? text + ".00" : text;
+}
+
+FigureComputation ComputeFigures(const BoxTexts& stored, const std::string& importedBox3,
+                                 const std::string& importedBox5, bool entered) {
+    FigureComputation result;
+    std::int64_t box1 = 0, box2 = 0, box4 = 0;
+    // Box order, so the message names the first box the user would look at.
+    if (!WithinMoneyLimit(stored[0], box1)) {
+        result.boxOutOfRange = 1;
+        return result;
+    }
+    if (!WithinMoneyLimit(stored[1], box2)) {
+        result.boxOutOfRange = 2;
+        return result;
+    }
+    // Both within the limits, so neither the sum nor the difference can overflow 64 bits.
+    const std::int64_t sum = box1 + box2;
+    if (sum < -kMaxMoneyPence || sum > kMaxMoneyPence) {
+        result.boxOutOfRange = 3;
+        return result;
+    }
+    if (!WithinMoneyLimit(stored[3], box4)) {
+        result.boxOutOfRange = 4;
+        return result;
+    }
+    const std::int64_t difference = sum - box4;
+    const std::int64_t net = difference < 0 ? -difference : difference;
+    if (net > kMaxNetVatPence) {
+        result.boxOutOfRange = 5;
+        return result;
+    }
+    for (int box = 6; box <= 9; ++box) {
+        if (!WithinWholePoundsLimit(stored[static_cast<std::size_t>(box - 1)])) {
+            result.boxOutOfRange = box;
+            return result;
+        }
+    }
+
+    ReturnFigures& figures = result.figures;
+    SetBoxTexts(figures, stored);
+    figures.box3 = PenceToText(sum);
+    figures.box3Recalculated = IsRecalculated(figures.box3, importedBox3);
+    figures.box5 = PenceToText(net);
+    figures.box5Recalculated = IsRecalculated(figures.box5, importedBox5);
+    figures.entered = entered;
+    return result;
+}
+
+std::string FigureRangeMessage(int box) {
+    const std::string name = "Box " + std::to_string(box);
+    switch (box) {
+        case 3:
+            return name +
+                   " (the sum of boxes 1 and 2) is outside the range HMRC accepts: "
+                   "-9999999999999.99 to 9999999999999.99.\r\rPlease check boxes 1 and 2.";
+        case 5:
+            return name +
+                   " (the difference between boxes 3 and 4) is larger than HMRC accepts: at most "
+                   "99999999999.99.\r\rPlease check boxes 1, 2 and 4.";
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+            return name +
+                   " is outside the range HMRC accepts: -9999999999999 to 9999999999999 whole "
+                   "pounds.\r\rPlease correct it before continuing.";
+        default:
+            return name +
+                   " is outside the range HMRC accepts: -9999999999999.99 to "
+                   "9999999999999.99.\r\rPlease correct it before continuing.";
+    }
+}

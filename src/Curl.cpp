@@ -1,0 +1,331 @@
+#include "Curl.h"
+
+#include <curl/curl.h>
+#include <rapidjson/document.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "Log.h"
+#include "ServiceUrl.h"
+
+namespace {
+
+// One transport per process: the flag says the library and a handle are ready, and libcurl
+// writes its error texts into the one buffer.
+bool g_initialised = false;
+char g_errorBuffer[512] = {};
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string WithoutLineEnd(std::string text) {
+    const auto end = text.find_first_of("\r\n");
+    if (end != std::string::npos)
+        text.erase(end);
+    return text;
+}
+
+bool HasControlBytes(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+}
+
+}  // namespace
+
+void CCurl::HandleDeleter::operator()(void* handle) const {
+    curl_easy_cleanup(handle);
+}
+
+void CCurl::ListDeleter::operator()(curl_slist* list) const {
+    curl_slist_free_all(list);
+}
+
+CCurl::CCurl(const Limits& limits) : m_limits(limits) {
+    Initialise();
+}
+
+CCurl::~CCurl() {
+    Release();
+}
+
+void CCurl::Release() {
+    // Only the transport that owns the handle gives the library back; a second transport that
+    // found the flag set never took it.
+    if (g_initialised && m_handle) {
+        g_initialised = false;
+        m_handle.reset();
+        curl_global_cleanup();
+    }
+    m_handle.reset();
+}
+
+void CCurl::Initialise() {
+    if (g_initialised)
+        return;
+    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK)
+        return;
+    CURL* handle = curl_easy_init();
+    if (handle == nullptr) {
+        curl_global_cleanup();
+        return;
+    }
+    const CURLcode curlOk1 = curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &CCurl::OnBody);
+    const CURLcode curlOk2 = curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &CCurl::OnHeader);
+    if (curlOk1 != CURLE_OK || curlOk2 != CURLE_OK) {
+        curl_easy_cleanup(handle);
+        curl_global_cleanup();
+        LOG_ENTRY("curl init failed. CurlOK1 = " << curlOk1 << ", CurlOK2 = " << curlOk2);
+        return;
+    }
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, this);
+    m_handle.reset(handle);
+    g_initialised = true;
+}
+
+void CCurl::Reset() {
+    if (m_handle)
+        curl_easy_reset(m_handle.get());
+    Release();
+    m_postMode = false;
+    Initialise();
+}
+
+void CCurl::AppendHeader(const std::string& line) {
+    // A line break inside a value would start a header line of its own.
+    if (line.find_first_of("\r\n") != std::string::npos) {
+        LOG_ENTRY("Header line refused: it holds a line break");
+        return;
+    }
+    curl_slist* list = curl_slist_append(m_headerList.get(), line.c_str());
+    if (list == nullptr)
+        return;
+    m_headerList.release();
+    m_headerList.reset(list);
+    m_hasHeaders = true;
+}
+
+void CCurl::UseGet() {
+    m_postMode = false;
+    if (m_handle)
+        curl_easy_setopt(m_handle.get(), CURLOPT_HTTPGET, 1L);
+}
+
+void CCurl::UsePost() {
+    m_postMode = true;
+    if (m_handle)
+        curl_easy_setopt(m_handle.get(), CURLOPT_POST, 1L);
+}
+
+std::size_t CCurl::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* curl = static_cast<CCurl*>(self);
+    const std::size_t bytes = size * count;
+    if (curl->m_body.size() + bytes > curl->m_limits.maxBodyBytes)
+        return 0;  // ends the transfer
+    curl->m_body.append(data, bytes);
+    return bytes;
+}
+
+std::size_t CCurl::OnHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* curl = static_cast<CCurl*>(self);
+    const std::size_t bytes = size * count;
+    curl->m_headerBytes += bytes;
+    if (curl->m_headerBytes > curl->m_limits.maxHeaderBytes)
+        return 0;
+    curl->m_headerLines.emplace_back(data, bytes);
+    return bytes;
+}
+
+bool CCurl::DoTransaction() {
+    m_headerLines.clear();
+    m_body.clear();
+    m_headerBytes = 0;
+    g_errorBuffer[0] = '\0';
+
+    CURLcode result = CURLE_BAD_FUNCTION_ARGUMENT;
+    if (CURL* handle = m_handle.get()) {
+        curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, g_errorBuffer);
+        curl_easy_setopt(handle, CURLOPT_URL, m_url.c_str());
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, m_hasHeaders ? m_headerList.get() : nullptr);
+        if (!m_postBody.empty()) {
+            curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                             static_cast<curl_off_t>(m_postBody.size()));
+            curl_easy_setopt(handle, CURLOPT_POSTFIELDS, m_postBody.c_str());
+            m_postMode = true;
+        } else if (m_postMode) {
+            curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
+            curl_easy_setopt(handle, CURLOPT_POSTFIELDS, "");
+        } else {
+            // No body of an earlier transfer may linger on the handle.
+            curl_easy_setopt(handle, CURLOPT_POSTFIELDS, nullptr);
+            curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
+            curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+        }
+        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, m_limits.totalTimeoutMs);
+        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(m_limits.maxBodyBytes));
+        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
+        result = curl_easy_perform(handle);
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
+    }
+
+    if (result != CURLE_OK) {
+        LOG_ENTRY("curl_easy_perform Result = " << static_cast<int>(result));
+        LOG_ENTRY("CurlErrBuff : " << g_errorBuffer);
+    }
+    if (m_hasHeaders) {
+        m_headerList.reset();
+        m_hasHeaders = false;
+    }
+    m_url.clear();
+    m_postBody.clear();
+    m_freshConnection = false;
+    m_lastResult = static_cast<int>(result);
+    return result == CURLE_OK;
+}
+
+std::size_t CCurl::FinalBlockStart() const {
+    for (std::size_t i = m_headerLines.size(); i-- > 0;) {
+        if (StartsWithNoCase(m_headerLines[i], "HTTP/"))
+            return i;
+    }
+    return 0;
+}
+
+int CCurl::GetHttpCode() const {
+    if (m_headerLines.empty())
+        return 0;
+    const std::string& line = m_headerLines[FinalBlockStart()];
+    if (!StartsWithNoCase(line, "HTTP/"))
+        return 0;
+    const auto space = line.find(' ');
+    if (space == std::string::npos)
+        return 0;
+    std::size_t i = space;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+    int status = 0;
+    bool digits = false;
+    for (; i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && status < 100000;
+         ++i) {
+        status = status * 10 + (line[i] - '0');
+        digits = true;
+    }
+    return digits ? status : 0;
+}
+
+bool CCurl::FindHeader(const std::string& name, std::string& line) const {
+    if (name.empty())
+        return false;
+    for (std::size_t i = FinalBlockStart(); i < m_headerLines.size(); ++i) {
+        if (StartsWithNoCase(m_headerLines[i], name)) {
+            line = m_headerLines[i];
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CCurl::GetLocation(std::string& target) const {
+    target.clear();
+    std::string line;
+    if (!FindHeader("Location:", line))
+        return false;
+    std::string value = WithoutLineEnd(line.substr(line.find(':') + 1));
+    const auto first = value.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return false;
+    value.erase(0, first);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.pop_back();
+    // Only an absolute address the filer may send secrets to; a relative one has no use here.
+    if (!calvenor::IsAllowedServiceUrl(value))
+        return false;
+    target = value;
+    return true;
+}
+
+const std::string& CCurl::GetResponseBody() {
+    m_responseText = m_body;
+    return m_responseText;
+}
+
+int CCurl::ErrorCodeForResult(int curlResult) {
+    switch (curlResult) {
+        case CURLE_OK:
+            return 0;
+        case CURLE_FAILED_INIT:
+            return 1;
+        case CURLE_URL_MALFORMAT:
+            return 2;
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return 3;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return 4;
+        case CURLE_COULDNT_CONNECT:
+            return 5;
+        case CURLE_WEIRD_SERVER_REPLY:
+            return 6;
+        case CURLE_REMOTE_ACCESS_DENIED:
+            return 7;
+        case CURLE_SEND_ERROR:
+            return 8;
+        case CURLE_RECV_ERROR:
+            return 9;
+        case CURLE_SSL_CERTPROBLEM:
+            return 10;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return 10;  // result 60: the certificate was not trusted
+        default:
+            return 11;
+    }
+}
+
+int CCurl::GetErrorCode() const {
+    return ErrorCodeForResult(m_lastResult);
+}
+
+bool CCurl::GetTokens(std::string& accessToken, std::string& refreshToken,
+                      std::int32_t& expiresIn) const {
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseIterativeFlag>(m_body.c_str(), m_body.size());
+    if (document.HasParseError() || !document.IsObject())
+        return false;
+
+    // A token is only ever used inside a header line and the token file: a control byte in it
+    // cannot be a real token and would break both.
+    auto readToken = [&document](const char* name, std::string& out) {
+        const auto member = document.FindMember(name);
+        if (member == document.MemberEnd() || !member->value.IsString())
+            return false;
+        std::string value(member->value.GetString(), member->value.GetStringLength());
+        if (HasControlBytes(value))
+            return false;
+        out = std::move(value);
+        return true;
+    };
+    const bool found = readToken("access_token", accessToken);
+    readToken("refresh_token", refreshToken);
+    const auto expires = document.FindMember("expires_in");
+    if (expires != document.MemberEnd() && expires->value.IsInt()) {
+        expiresIn = expires->value.GetInt();
+    }
+    return found;
+}

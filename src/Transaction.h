@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Curl.h"
+#include "Obligations.h"
+
+// The filer's one object for talking to HMRC. The main window creates it with itself, hands it
+// the profile's credentials and base URL, and calls one method per HMRC operation. Each method
+// forms its request, runs one blocking transfer and leaves its outcome as a return value and
+// kept state (status, communication error code, tokens, obligations, receipt lines).
+class CTransaction {
+public:
+    // The fraud-prevention lines are made once here, from the agent profile's text. `limits`
+    // bounds every transfer (tests lower the time-outs).
+    explicit CTransaction(const std::string& profileText = {},
+                          const CCurl::Limits& limits = CCurl::Limits{});
+    virtual ~CTransaction();
+    CTransaction(const CTransaction&) = delete;
+    CTransaction& operator=(const CTransaction&) = delete;
+
+    // Handed over by the main window.
+    void SetClientCredentials(const std::string& clientId, const std::string& clientSecret);
+    void SetServiceBaseUrl(const std::string& url) { m_serviceBaseUrl = url; }
+    void SetVrn(const std::string& vrn) { m_vrn = vrn; }
+    // The pasted code before the code exchange; the refreshed access token before obligations
+    // are retrieved by a filer that was authorised by refresh.
+    void SetAuthorisationCode(const std::string& code) { m_authorisationCode = code; }
+    void SetStoredRefreshToken(const std::string& token) { m_storedRefreshToken = token; }
+    void SetRefreshToken(const std::string& token) { m_refreshToken = token; }
+    void SetAuthorisedByRefresh(bool byRefresh) { m_authorisedByRefresh = byRefresh; }
+    void SetReturnBody(const std::string& body) { m_returnBody = body; }
+
+    // The HMRC operations.
+    // A redirect status (300, 301, 302, 307, 308) when the journey started and the sign-in
+    // address is kept; otherwise a communication error code (below 100), another status, or 0
+    // after a redirect without a usable Location.
+    int StartJouney();
+    // False only when the transfer failed (status 0); success for the caller is status 200.
+    bool ExchangeCodeForToken(int& httpStatus);
+    // True only when HMRC issued a complete token set and the token file was rewritten.
+    bool ExchangeRefreshTokenForToken(std::string& newAccessToken);
+    // The "error" and "error_description" of the last OAuth answer.
+    bool GetOAuthError(std::string& error, std::string& description);
+    std::string GetResponseBody();
+    void ResetTransport();
+    // True with the open obligations in order (empty after a 404).
+    bool RetrieveObligations();
+    // False when nothing reached HMRC; true with the status and the receipt lines otherwise.
+    bool SubmitReturn(int& httpStatus);
+
+    // Request forming: each puts URL, header lines and body of its request into the transport.
+    void BuildAuthoriseQuery();
+    void PrepareCodeExchange();
+    void PrepareRefresh();
+    void PrepareObligationsRequest();
+    void PrepareSubmitRequest();
+    void BuildSuccessReceipt();
+    void BuildFailureReceipt(int httpStatus);
+
+    static bool IsRedirectStatus(int status);
+
+    // Kept state, read by the main window.
+    int GetHttpCode() const { return m_transport->GetHttpCode(); }
+    int GetCommErrorCode() const { return m_commErrorCode; }
+    const std::string& GetAuthorisationUrl() const { return m_authorisationUrl; }
+    const std::string& GetAuthoriseQuery() const { return m_authoriseQuery; }
+    const std::string& GetObligationsUrl() const { return m_obligationsUrl; }
+    const std::string& GetAuthorisationCode() const { return m_authorisationCode; }
+    const std::string& GetAccessToken() const { return m_accessToken; }
+    const std::string& GetRefreshToken() const { return m_refreshToken; }
+    const std::string& GetStoredRefreshToken() const { return m_storedRefreshToken; }
+    std::int32_t GetExpiresIn() const { return m_expiresIn; }
+    bool IsAuthorisedByRefresh() const { return m_authorisedByRefresh; }
+    const std::string& GetVrn() const { return m_vrn; }
+    const std::string& GetReturnBody() const { return m_returnBody; }
+    const std::vector<CObligationData>& GetObligations() const { return m_obligations; }
+    const std::vector<std::string>& GetReceiptLines() const { return m_receiptLines; }
+    const std::vector<std::string>& GetFraudHeaderLines() const { return m_fraudHeaderLines; }
+    CCurl& GetTransport() { return *m_transport; }
+    const CCurl& GetTransport() const { return *m_transport; }
+
+private:
+    static std::vector<std::string> MakeFraudHeaderLines(const std::string& profileText);
+    // Sets the URL of the next transfer, or none when the base URL is not one secrets may travel
+    // to (the transfer then fails as a bad URL).
+    void SetRequestUrl(const std::string& path);
+    void AppendApiHeaders(const std::string& bearerToken);
+    // Writes the token set to the token file; false (and logged) when it could not be written.
+    bool SaveTokens();
+    std::string HeaderValue(const std::string& name) const;
+
+    std::string m_authoriseQuery;
+    std::string m_authorisationCode;
+    std::string m_accessToken;
+    std::string m_refreshToken;
+    std::string m_storedRefreshToken;
+    std::int32_t m_expiresIn = 0;
+    std::string m_obligationsUrl;
+    std::string m_authorisationUrl;
+    std::unique_ptr<CCurl> m_transport;
+    std::unique_ptr<CObligations> m_obligationsParser;
+    std::vector<CObligationData> m_obligations;
+    std::string m_returnBody;
+    std::vector<std::string> m_receiptLines;
+    int m_commErrorCode = 0;
+    std::string m_vrn;
+    std::string m_clientId;
+    std::string m_clientSecret;
+    std::string m_serviceBaseUrl;
+    std::vector<std::string> m_fraudHeaderLines;
+    bool m_authorisedByRefresh = false;
+};
