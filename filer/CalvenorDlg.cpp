@@ -18,6 +18,8 @@
 #include "LaunchApp.h"
 #include "Log.h"
 #include "ProgramIcons.h"
+#include "Tokens.h"
+#include "TransactionError.h"
 #include "UiServices.h"
 #include "WaitCursor.h"
 
@@ -182,8 +184,8 @@ void CCalvenorDlg::OnInitDialog() {
 void CCalvenorDlg::LoadProfile() {
     m_clients = m_profile.loaded ? m_profile.profile.clients : std::vector<ClientRecord>();
     if (m_profile.loaded) {
-        m_transaction->SetClientId(m_profile.profile.clientId);
-        m_transaction->SetClientSecret(m_profile.profile.clientSecret);
+        m_transaction->SetClientCredentials(m_profile.profile.clientId,
+                                            m_profile.profile.clientSecret);
         m_transaction->SetServiceBaseUrl(m_profile.profile.serviceBaseUrl);
     }
     m_companies->clear();
@@ -283,10 +285,6 @@ const char* const kNotAuthorisedText =
     "subscribed to MTD;\rthe agent is not subscribed to Agent Services;\rthe client has not "
     "authorised the agent to act on their behalf;\ror the authorisation has expired.";
 
-bool IsRedirectStatus(int status) {
-    return status == 300 || status == 301 || status == 302 || status == 307 || status == 308;
-}
-
 // "01 Apr 2023  To  30 Jun 2023", or the dates as HMRC sent them when either does not convert.
 std::string PeriodText(const CObligationData& obligation) {
     std::string start, end;
@@ -381,7 +379,7 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
         CWaitCursor wait;
         status = m_transaction->StartJouney();
     }
-    if (status >= 100 && IsRedirectStatus(status)) {
+    if (status >= 100 && CTransaction::IsRedirectStatus(status)) {
         const QString url = QString::fromStdString(m_transaction->GetAuthorisationUrl());
         m_url->setText(url);
         m_url->setCursorPosition(0);
