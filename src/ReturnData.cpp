@@ -5,7 +5,7 @@
 
 CReturnData::~CReturnData() = default;
 
-void CReturnData::BuildJson(const ReturnBodyFigures& figures) {
+void CReturnData::BuildJson(const ReturnFigures& figures) {
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     auto member = [&writer](const char* name, const std::string& value) {

@@ -123,19 +123,16 @@ int CTransaction::StartJouney() {
     return status;
 }
 
-bool CTransaction::SaveTokens() {
+std::string CTransaction::SaveTokens() {
     try {
         CTokens tokens;
         tokens.SetAccessToken(m_accessToken);
         tokens.SetRefreshToken(m_refreshToken);
         tokens.SetExpiresIn(m_expiresIn);
-        if (tokens.Save())
-            return true;
-        LOG_ENTRY("Failed to save token file");
+        return tokens.Save() ? std::string() : std::string("Failed to save token file");
     } catch (const std::runtime_error& error) {
-        LOG_ENTRY("CToken error: " << error.what());
+        return std::string("CToken error: ") + error.what();
     }
-    return false;
 }
 
 bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
@@ -153,7 +150,9 @@ bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
         if (!m_transport->GetTokens(m_accessToken, m_refreshToken, m_expiresIn)) {
             LOG_ENTRY("GetBearerToken Fail ResponseCode =  " << httpStatus);
         } else if (!m_refreshToken.empty() && m_expiresIn != 0) {
-            SaveTokens();
+            const std::string failure = SaveTokens();
+            if (!failure.empty())
+                LOG_ENTRY(failure);
         }
     } else {
         LOG_ENTRY("GetBearerToken Fail ResponseCode =  " << httpStatus);
@@ -178,7 +177,10 @@ bool CTransaction::ExchangeRefreshTokenForToken(std::string& newAccessToken) {
             LOG_ENTRY("GetBearerToken Fail ResponseCode =  " << status);
         } else if (!m_refreshToken.empty() && m_expiresIn != 0) {
             newAccessToken = m_accessToken;
-            result = SaveTokens();
+            const std::string failure = SaveTokens();
+            result = failure.empty();
+            if (!result)
+                LOG_ENTRY(failure);
         }
     }
     m_transport->UseGet();

@@ -89,8 +89,8 @@ private:
     // to (the transfer then fails as a bad URL).
     void SetRequestUrl(const std::string& path);
     void AppendApiHeaders(const std::string& bearerToken);
-    // Writes the token set to the token file; false (and logged) when it could not be written.
-    bool SaveTokens();
+    // Writes the token set to the token file; the text to log when it could not be written.
+    std::string SaveTokens();
     std::string HeaderValue(const std::string& name) const;
 
     std::string m_authoriseQuery;

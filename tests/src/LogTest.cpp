@@ -39,7 +39,8 @@ TEST_F(LogTest, EntryLineNamesFileLineAndQualifiedFunction) {
     const int second = __LINE__ - 1;
     const std::string log = ReadFile(m_home.LogPath());
     const std::string function = QualifiedFunctionName(__PRETTY_FUNCTION__);
-    EXPECT_EQ(log, "09:05:03.042 : tests/src/LogTest.cpp : " + std::to_string(line) + " : " + function +
+    EXPECT_EQ(log, "09:05:03.042 : tests/src/LogTest.cpp : " + std::to_string(line) + " : " +
+                       function +
                        " : ResponseCode Fail =  403\r\n00:00:00.000 : tests/src/LogTest.cpp : " +
                        std::to_string(second) + " : " + function + " : Logging Initialised.\r\n");
 }
@@ -67,7 +68,10 @@ TEST_F(LogTest, DoesNotFollowASymbolicLinkAtTheLogPath) {
 TEST(LogFormat, TimeStampsAndFunctionNames) {
     EXPECT_EQ(CLog::FormatTimeStamp({9, 5, 3, 42}), "09:05:03.042");
     EXPECT_EQ(CLog::FormatTimeStamp({23, 59, 59, 999}), "23:59:59.999");
-    EXPECT_EQ(QualifiedFunctionName("bool CTransaction::StartJouney()"), "CTransaction::StartJouney");
-    EXPECT_EQ(QualifiedFunctionName("CCalvenorDlg::CCalvenorDlg(QWidget*)"), "CCalvenorDlg::CCalvenorDlg");
-    EXPECT_EQ(QualifiedFunctionName("std::map<int, int> CX::Get(std::vector<int>) const"), "CX::Get");
+    EXPECT_EQ(QualifiedFunctionName("bool CTransaction::StartJouney()"),
+              "CTransaction::StartJouney");
+    EXPECT_EQ(QualifiedFunctionName("CCalvenorDlg::CCalvenorDlg(QWidget*)"),
+              "CCalvenorDlg::CCalvenorDlg");
+    EXPECT_EQ(QualifiedFunctionName("std::map<int, int> CX::Get(std::vector<int>) const"),
+              "CX::Get");
 }

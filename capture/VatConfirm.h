@@ -1,0 +1,91 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include <QDialog>
+#include <QPalette>
+
+#include "CaptureTexts.h"
+#include "ReturnFigures.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The last look at a return's figures, read-only, with boxes 3 and 5 as recomputed. A recomputed
+// box that differs from the imported value is drawn red on grey, and a warning asks the user to
+// check the imported data once per showing, as soon as the window shows.
+//
+// Filer: under the legal declaration; Submit is enabled only while the declaration box is
+// ticked. Submit closes with 1 and IsSubmitClicked(); Back, Escape and the close box with 2;
+// Enter closes with 1 without IsSubmitClicked() (nothing is filed).
+// Approvals: Done (or Enter) closes with 1, Back (Escape, close box) with 2; Save writes the
+// figure file and Print hands the sign-off page to the print handler, both leaving it open.
+//
+// Before each showing: SetPeriod and SetVrn (filer) or SetCompanyText (approvals), and
+// SetFigures. Then exec().
+class CVatConfirm : public QDialog {
+    Q_OBJECT
+
+public:
+    // Prints the sign-off page (HTML text); installed by the approvals program.
+    using PrintHandler = std::function<void(QWidget* owner, const std::string& html)>;
+
+    explicit CVatConfirm(CaptureProgram program, QWidget* parent = nullptr);
+    ~CVatConfirm() override;
+
+    CaptureProgram Program() const { return m_program; }
+
+    void SetPeriod(const std::string& periodStart, const std::string& periodEnd);
+    void SetVrn(const std::string& vrn);
+    void SetCompanyText(const std::string& companyText);
+    // Copies the nine texts and the two re-calculated flags.
+    void SetFigures(const ReturnFigures& figures);
+
+    bool IsSubmitClicked() const { return m_submitClicked; }
+    bool IsWarningShown() const { return m_warningShown; }
+    const BoxTexts& Figures() const { return m_figures; }
+    QLineEdit* Box(int number) const { return m_boxes.at(static_cast<std::size_t>(number - 1)); }
+
+    // Approvals: the name Save proposes and the page Print prints.
+    std::string DefaultFileName() const;
+    std::string BuildSignOffHtml() const;
+    void SetPrintHandler(PrintHandler handler) { m_printHandler = std::move(handler); }
+
+    void OnSubmit();
+    void OnBack();
+    void OnDone();
+    void OnSave();
+    void OnPrint();
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void ShowRecalculationWarningOnce();
+    void ApplyHighlight(int index, bool highlighted);
+
+    CaptureProgram m_program;
+    QLabel* m_title = nullptr;
+    std::array<QLineEdit*, 9> m_boxes{};
+    QCheckBox* m_declaration = nullptr;
+    QPushButton* m_submit = nullptr;
+    QPalette m_plainPalette;
+    QString m_baseCaption;
+    QString m_baseTitle;
+
+    BoxTexts m_figures;
+    bool m_box3Recalculated = false;
+    bool m_box5Recalculated = false;
+    std::string m_periodStart, m_periodEnd, m_vrn, m_companyText;
+    bool m_warningShown = false;
+    bool m_submitClicked = false;
+    PrintHandler m_printHandler;
+};

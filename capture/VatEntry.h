@@ -1,0 +1,81 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include <QDialog>
+
+#include "CaptureTexts.h"
+#include "ReturnFigures.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The window in which the nine figures of one return are typed or imported. One object lives as
+// long as its program's main window and is opened again and again; the figures survive between
+// openings, so Back in the confirmation returns to them as they were.
+//
+// The caller, once per filing or approval: SetPeriod (filer) or SetCompanyText (approvals), then
+// Clear; before each opening SetVrn (filer); then exec(). Result kDialogOk (1): left with
+// Continue, the figures are normalised and within HMRC's limits; call GetFigures. Result
+// kDialogBack (2): Cancel, Back, Escape or the close box.
+class CVatEntry : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CVatEntry(CaptureProgram program, QWidget* parent = nullptr);
+    ~CVatEntry() override;
+
+    CaptureProgram Program() const { return m_program; }
+
+    // Filer: the period's dates as HMRC gives them (YYYY-MM-DD), and the client's list text
+    // ("123456789 : ACME Ltd") shown in the caption.
+    void SetPeriod(const std::string& periodStart, const std::string& periodEnd);
+    void SetVrn(const std::string& vrn);
+    // Approvals: the client's list text shown in the title line.
+    void SetCompanyText(const std::string& companyText);
+
+    // Empties the nine figures and the remembered imported boxes 3 and 5.
+    void Clear();
+
+    // The return as confirmed: the nine texts with boxes 3 and 5 recomputed and their
+    // re-calculated flags, and `entered`. Leaves `periodKey` alone.
+    void GetFigures(ReturnFigures& figures) const;
+
+    bool IsContinued() const { return m_continued; }
+    const BoxTexts& StoredTexts() const { return m_stored; }
+    const std::string& ImportedBox3() const { return m_importedBox3; }
+    const std::string& ImportedBox5() const { return m_importedBox5; }
+    QLineEdit* Box(int number) const { return m_boxes.at(static_cast<std::size_t>(number - 1)); }
+
+    // Import: the import window, then ImportFile with the chosen path.
+    void OnImport();
+    // Reads the figure file into the boxes, each value checked as if typed, then normalises.
+    void ImportFile(const std::string& path);
+    // Continue: normalises, refuses a figure outside HMRC's limits, else closes with 1.
+    void OnContinue();
+    // Brings the nine boxes into their stored forms (boxes 6 to 9 in whole pounds).
+    void NormaliseAll();
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnBoxChanged(int index);
+    void ShowInvalidFigure(int index);
+
+    CaptureProgram m_program;
+    QLabel* m_title = nullptr;
+    std::array<QLineEdit*, 9> m_boxes{};
+    QString m_baseCaption;
+    QString m_baseTitle;
+
+    BoxTexts m_stored;
+    bool m_continued = false;
+    std::string m_periodStart, m_periodEnd, m_vrn, m_companyText;
+    std::string m_importedBox3, m_importedBox5;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <rapidjson/document.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "HttpTestClient.h"
+#include "SandboxServer.h"
+
+namespace calvenor::sandbox::test {
+
+// 15 May 2026: the quarterly demo client's open periods are 26A1 (Jan-Mar, ended) and 26A2
+// (Apr-Jun, not ended); the monthly client's are 26M4 and 26M5.
+inline constexpr CivilDate kToday{2026, 5, 15};
+
+// A sandbox on a free port with the demo data seeded around kToday, and a libcurl client.
+class SandboxFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SandboxOptions options;
+        options.today = kToday;
+        options.clock = [this] { return m_now.load(); };
+        m_server = std::make_unique<SandboxServer>(options);
+        ASSERT_TRUE(m_server->Start()) << m_server->LastError();
+    }
+
+    std::string Url(const std::string& path) const { return m_server->BaseUrl() + path; }
+    std::string ObligationsUrl(std::string_view vrn, const std::string& query = "?status=O") const {
+        return Url("/organisations/vat/" + std::string(vrn) + "/obligations" + query);
+    }
+    std::string ReturnsUrl(std::string_view vrn) const {
+        return Url("/organisations/vat/" + std::string(vrn) + "/returns");
+    }
+    std::string Token() {
+        if (m_tokens.accessToken.empty())
+            m_tokens = Authorise(*m_server, m_client);
+        return m_tokens.accessToken;
+    }
+
+    static rapidjson::Document Parse(const std::string& body) {
+        rapidjson::Document doc;
+        doc.Parse(body.c_str());
+        return doc;
+    }
+    static std::string Member(const std::string& body, const char* name) {
+        const auto doc = Parse(body);
+        if (!doc.IsObject() || !doc.HasMember(name) || !doc[name].IsString())
+            return "<absent>";
+        return doc[name].GetString();
+    }
+
+    void Advance(std::chrono::seconds by) { m_now = m_now.load() + by; }
+
+    std::atomic<std::chrono::system_clock::time_point> m_now{
+        std::chrono::sys_days{std::chrono::year(2026) / std::chrono::May / std::chrono::day(15)} +
+        std::chrono::hours(10)};
+    std::unique_ptr<SandboxServer> m_server;
+    CHttpClient m_client;
+    TokenSet m_tokens;
+};
+
+}  // namespace calvenor::sandbox::test
