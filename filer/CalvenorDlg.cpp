@@ -1,0 +1,544 @@
+#include "CalvenorDlg.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <stdexcept>
+
+#include "AboutDlg.h"
+#include "HmrcDate.h"
+#include "LaunchApp.h"
+#include "Log.h"
+#include "ProgramIcons.h"
+#include "Tokens.h"
+#include "TransactionError.h"
+#include "UiServices.h"
+#include "WaitCursor.h"
+
+namespace {
+
+QLabel* Label(const QString& text, QWidget* parent) {
+    return new QLabel(text, parent);
+}
+
+QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    // No default button: Enter must never press one behind the user's back.
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+CCalvenorDlg::CCalvenorDlg(ProfileLoadResult profile, QWidget* parent)
+    : QDialog(parent), m_profile(std::move(profile)) {
+    // Only a loaded profile's text reaches the service object (and its vendor licence header).
+    m_transaction = std::make_unique<CTransaction>(m_profile.loaded ? m_profile.profile.profileText
+                                                                    : std::string());
+    BuildControls();
+    m_exitAreYouSure = new CExitAreYouSure(this);
+    OnInitDialog();
+}
+
+CCalvenorDlg::~CCalvenorDlg() = default;
+
+void CCalvenorDlg::BuildControls() {
+    setObjectName(QStringLiteral("calvenorDlg"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    m_startAuth = Button(QStringLiteral("Start Authorisation"),
+                         QStringLiteral("startAuthorisationButton"), this);
+    m_url = new QLineEdit(this);
+    m_url->setObjectName(QStringLiteral("urlEdit"));
+    m_url->setReadOnly(true);
+    m_url->setAccessibleName(QStringLiteral("HMRC URL"));
+    m_copy = Button(QStringLiteral("Copy"), QStringLiteral("copyButton"), this);
+    m_code = new QLineEdit(this);
+    m_code->setObjectName(QStringLiteral("codeEdit"));
+    m_code->setAccessibleName(QStringLiteral("HMRC Code"));
+    m_codeOk = Button(QStringLiteral("OK"), QStringLiteral("codeOkButton"), this);
+    m_companies = new QComboBox(this);
+    m_companies->setObjectName(QStringLiteral("companyCombo"));
+    m_companies->setAccessibleName(QStringLiteral("Select Company/VAT Number"));
+    m_getObligations = Button(QStringLiteral("Get Obligations for Selected Company"),
+                              QStringLiteral("getObligationsButton"), this);
+    m_periods = new QComboBox(this);
+    m_periods->setObjectName(QStringLiteral("periodCombo"));
+    m_periods->setAccessibleName(QStringLiteral("Select Period for Return"));
+    m_periods->setMinimumContentsLength(26);
+    m_enterVat =
+        Button(QStringLiteral("Enter VAT Return Figures"), QStringLiteral("enterVatButton"), this);
+    m_exit = Button(QStringLiteral("Exit"), QStringLiteral("exitButton"), this);
+
+    auto* urlLabel = Label(QStringLiteral("HMRC URL"), this);
+    urlLabel->setBuddy(m_url);
+    auto* codeLabel = Label(QStringLiteral("HMRC Code"), this);
+    codeLabel->setBuddy(m_code);
+    auto* companyLabel = Label(QStringLiteral("Select Company/VAT Number"), this);
+    companyLabel->setBuddy(m_companies);
+    auto* periodLabel = Label(QStringLiteral("Select Period for Return"), this);
+    periodLabel->setBuddy(m_periods);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(40, 30, 40, 20);
+    layout->setSpacing(8);
+    layout->addWidget(Label(QStringLiteral("1. Click \"Start Authorisation\" button to initialise "
+                                           "the authorisation process."),
+                            this));
+    auto* startRow = new QHBoxLayout;
+    startRow->addWidget(m_startAuth);
+    startRow->addStretch();
+    layout->addLayout(startRow);
+    layout->addSpacing(12);
+    layout->addWidget(Label(
+        QStringLiteral("2. The Athorisation URL Box will be filled in automatically."), this));
+    layout->addWidget(
+        Label(QStringLiteral("3. Please enter this URL into a browser. Click Copy button.\n"
+                             "Browser should open automatically, but if not open a browser and "
+                             "paste address."),
+              this));
+    auto* urlRow = new QHBoxLayout;
+    urlRow->addWidget(urlLabel);
+    urlRow->addWidget(m_url, 1);
+    urlRow->addWidget(m_copy);
+    layout->addLayout(urlRow);
+    layout->addSpacing(8);
+    layout->addWidget(Label(QStringLiteral("4. Follow the instructions in the browser window to "
+                                           "grant authorisation.\n    (Note this is HMRC's site "
+                                           "and you will need your Government Gateway "
+                                           "credentials)"),
+                            this));
+    layout->addWidget(Label(QStringLiteral("5. After successful grant copy the code into the code "
+                                           "box below and click ok."),
+                            this));
+    auto* codeRow = new QHBoxLayout;
+    codeRow->addWidget(codeLabel);
+    codeRow->addWidget(m_code, 1);
+    codeRow->addWidget(m_codeOk);
+    layout->addLayout(codeRow);
+    layout->addSpacing(8);
+
+    auto* selection = new QGridLayout;
+    selection->setColumnStretch(1, 1);
+    selection->addWidget(companyLabel, 0, 0);
+    selection->addWidget(m_companies, 0, 1);
+    selection->addWidget(
+        Label(QStringLiteral("Obtain open obligations for selected Compnay"), this), 1, 0);
+    selection->addWidget(m_getObligations, 1, 1);
+    selection->addWidget(periodLabel, 2, 0);
+    auto* periodRow = new QHBoxLayout;
+    periodRow->addWidget(m_periods, 1);
+    periodRow->addWidget(m_enterVat);
+    selection->addLayout(periodRow, 2, 1);
+    layout->addLayout(selection);
+    layout->addSpacing(12);
+    auto* exitRow = new QHBoxLayout;
+    exitRow->addWidget(m_exit);
+    exitRow->addStretch();
+    layout->addLayout(exitRow);
+
+    // The start-up row of the state table.
+    m_startAuth->setEnabled(true);
+    m_copy->setEnabled(false);
+    m_codeOk->setEnabled(false);
+    m_getObligations->setEnabled(false);
+    m_enterVat->setEnabled(false);
+
+    connect(m_startAuth, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonStartAuth);
+    connect(m_copy, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonUrlCopy);
+    connect(m_code, &QLineEdit::textChanged, this, &CCalvenorDlg::OnEnChangeEditCode);
+    connect(m_codeOk, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonCodeOk);
+    connect(m_companies, &QComboBox::activated, this, &CCalvenorDlg::OnCbnSelchangeCompany);
+    connect(m_getObligations, &QPushButton::clicked, this,
+            &CCalvenorDlg::OnBnClickedButtonGetObligations);
+    connect(m_periods, &QComboBox::activated, this, &CCalvenorDlg::OnCbnSelchangePeriod);
+    connect(m_enterVat, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonEnterVat);
+    connect(m_exit, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonExit);
+}
+
+void CCalvenorDlg::OnInitDialog() {
+    // The system menu's About item lives in the window's context menu, with F1 as its key.
+    m_about = new QAction(QStringLiteral("&About Calvenor..."), this);
+    m_about->setObjectName(QStringLiteral("aboutAction"));
+    m_about->setShortcut(QKeySequence(Qt::Key_F1));
+    m_about->setShortcutContext(Qt::WindowShortcut);
+    connect(m_about, &QAction::triggered, this, &CCalvenorDlg::OnAboutBox);
+    addAction(m_about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    setWindowIcon(calvenor::FilerIcon());
+    LOG_ENTRY("Logging Initialised.");
+    LoadProfile();
+}
+
+void CCalvenorDlg::LoadProfile() {
+    m_clients = m_profile.loaded ? m_profile.profile.clients : std::vector<ClientRecord>();
+    if (m_profile.loaded) {
+        m_transaction->SetClientCredentials(m_profile.profile.clientId,
+                                            m_profile.profile.clientSecret);
+        m_transaction->SetServiceBaseUrl(m_profile.profile.serviceBaseUrl);
+    }
+    m_companies->clear();
+    m_companies->addItem(QStringLiteral("Select a Company..."));
+    for (const ClientRecord& client : m_clients) {
+        m_companies->addItem(QString::fromStdString(AgentProfile::CompanyListText(client)));
+    }
+    m_companies->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Calvenor"));
+    m_startAuth->setEnabled(true);
+}
+
+void CCalvenorDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_profileProblemsShown) {
+        m_profileProblemsShown = true;
+        // After the window is on screen, so the message has it as owner.
+        QTimer::singleShot(0, this, &CCalvenorDlg::ShowProfileProblems);
+    }
+}
+
+void CCalvenorDlg::ShowProfileProblems() {
+    // The loader's texts name the profile's path and what to fix.
+    if (!m_profile.loaded) {
+        UiServices().Message(
+            QStringLiteral("Agent Profile"),
+            QString::fromStdString(m_profile.error +
+                                   "\n\nNo clients are listed and nothing can be sent to HMRC "
+                                   "until the profile is corrected and Calvenor is started again."),
+            MessageIcon::Warning, BeepKind::Exclamation);
+    } else if (!m_profile.warning.empty()) {
+        UiServices().Message(QStringLiteral("Agent Profile"),
+                             QString::fromStdString(m_profile.warning), MessageIcon::Warning,
+                             BeepKind::Exclamation);
+    }
+}
+
+void CCalvenorDlg::ShowError(const std::string& text) {
+    UiServices().Message({}, QString::fromStdString(text), MessageIcon::None,
+                         BeepKind::Exclamation);
+}
+
+void CCalvenorDlg::OnAboutBox() {
+    CAboutDlg about(this);
+    about.SetVersionLine(CAboutDlg::ProgramVersionLine());
+    about.SetNoticeLine(CAboutDlg::NoticeLine());
+    about.exec();
+}
+
+void CCalvenorDlg::OnBnClickedButtonExit() {
+    UiServices().Beep(BeepKind::Question);
+    if (m_exitAreYouSure->exec() != QDialog::Accepted) {
+        return;
+    }
+    if (m_exitAreYouSure->DeleteAuthorisation()) {
+        DeleteTokenFile();
+    }
+    done(QDialog::Rejected);
+}
+
+void CCalvenorDlg::closeEvent(QCloseEvent* event) {
+    // The title-bar close asks the same question as Exit; only Yes ends the window (by done()).
+    event->ignore();
+    OnBnClickedButtonExit();
+}
+
+void CCalvenorDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+            event->accept();  // closing always goes through the exit confirmation
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter presses the button that has the focus, and nothing else.
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+                button != nullptr && button->isEnabled()) {
+                button->click();
+            }
+            event->accept();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+// ---- Authorisation steps ----
+
+namespace {
+
+const char* const kStoredTokenRejectedText =
+    "There was an error with the stored authentication token,\nor the stored authority has "
+    "expired.\nPlease re-authenticate.";
+const char* const kServerErrorText =
+    "HMRC's server has reported an error.\nPlease try again later.";
+const char* const kNotAuthorisedText =
+    "\rCLIENT AND/OR AGENT NOT AUTHORISED\r\rThis is normally because:\rthe client is not "
+    "subscribed to MTD;\rthe agent is not subscribed to Agent Services;\rthe client has not "
+    "authorised the agent to act on their behalf;\ror the authorisation has expired.";
+
+// "01 Apr 2023  To  30 Jun 2023", or the dates as HMRC sent them when either does not convert.
+std::string PeriodText(const CObligationData& obligation) {
+    std::string start, end;
+    if (FormatHmrcDate(obligation.start, start) && FormatHmrcDate(obligation.end, end)) {
+        return start + "  To  " + end;
+    }
+    return obligation.start + " - " + obligation.end;
+}
+
+}  // namespace
+
+bool CCalvenorDlg::CheckTokenFile(std::string& refreshToken) {
+    bool usable = false;
+    try {
+        CTokens tokens;
+        if (!tokens.Load()) {
+            LOG_ENTRY("Failed to read token file");
+        } else {
+            refreshToken = tokens.GetRefreshToken();
+            usable = !tokens.GetAccessToken().empty() && !tokens.GetRefreshToken().empty() &&
+                     tokens.GetExpiresIn() != 0;
+        }
+    } catch (const std::runtime_error& error) {
+        LOG_ENTRY("CToken error (Dlg): " << error.what());
+        usable = false;
+    }
+    return usable;
+}
+
+void CCalvenorDlg::DeleteTokenFile() {
+    // The token store may fail to prepare its folder; the deletion must still return normally.
+    try {
+        CTokens tokens;
+        tokens.DeleteFile();
+    } catch (const std::runtime_error& error) {
+        LOG_ENTRY("CToken error (Dlg): " << error.what());
+    }
+}
+
+void CCalvenorDlg::ShowAlreadyAuthorised() {
+    UiServices().Message(
+        QStringLiteral("Already Authorised"),
+        QStringLiteral("Already Authorised - Please select a company and proceed as normal\r\n"),
+        MessageIcon::None, BeepKind::Information);
+}
+
+void CCalvenorDlg::OnBnClickedButtonStartAuth() {
+    std::string refreshToken;
+    if (CheckTokenFile(refreshToken)) {
+        m_transaction->SetStoredRefreshToken(refreshToken);
+        m_transaction->SetAuthorisedByRefresh(true);
+        bool renewed = false;
+        {
+            CWaitCursor wait;
+            renewed = m_transaction->ExchangeRefreshTokenForToken(m_refreshedAccessToken);
+        }
+        if (renewed) {
+            ShowAlreadyAuthorised();
+            m_startAuth->setEnabled(false);
+            m_getObligations->setEnabled(true);
+            m_code->setEnabled(false);
+            m_authorisedByRefresh = true;
+            return;
+        }
+        const int status = m_transaction->GetHttpCode();
+        LOG_ENTRY("Error. LastHttpCode = " << status);
+        if (status == 500) {
+            // HMRC's fault, not the token's: keep it so a later press tries the renewal again.
+            ShowError(kServerErrorText);
+            return;
+        }
+        if (status == 0) {
+            // No answer at all (no connection, time-out): nothing says the token is bad.
+            ShowError(CommErrorText(m_transaction->GetCommErrorCode()));
+            return;
+        }
+        if (status == 400) {
+            std::string code, message;
+            m_transaction->GetOAuthError(code, message);
+            LOG_ENTRY("Error. ResponseCode = " << code);
+            LOG_ENTRY("Error. Message = " << message);
+        }
+        ShowError(kStoredTokenRejectedText);
+        DeleteTokenFile();
+        m_transaction->SetStoredRefreshToken(std::string());
+        m_transaction->SetAuthorisedByRefresh(false);
+        return;
+    }
+
+    int status = 0;
+    {
+        CWaitCursor wait;
+        status = m_transaction->StartJouney();
+    }
+    if (status >= 100 && CTransaction::IsRedirectStatus(status)) {
+        const QString url = QString::fromStdString(m_transaction->GetAuthorisationUrl());
+        m_url->setText(url);
+        m_url->setCursorPosition(0);
+        UiServices().SetClipboardText(url);
+        m_copy->setEnabled(true);
+        m_startAuth->setEnabled(false);
+        return;
+    }
+    LOG_ENTRY("Authorisation Error. Code = " << status);
+    CTRansactionError error(0, status);
+    std::string text;
+    error.GetErrorText(text);
+    // A value below 100 is a communication error code: there is no answer body to decode.
+    if (status >= 100 && error.Decode(m_transaction->GetResponseBody())) {
+        LOG_ENTRY("Error decoded : " << text);
+        for (const std::string& line : error.GetErrorLines()) {
+            text += "\r" + line;
+            LOG_ENTRY(text);
+        }
+        ShowError(text);
+    } else {
+        LOG_ENTRY("generic error : " << text);
+        UiServices().Message(QStringLiteral("COMMUNICATIONS ERROR"), QString::fromStdString(text),
+                             MessageIcon::None, BeepKind::Exclamation);
+    }
+}
+
+void CCalvenorDlg::OnBnClickedButtonUrlCopy() {
+    const std::string url = m_url->text().toStdString();
+    CLaunchApp launch(url, std::string(), "open", std::string(), nullptr);
+    if (launch.Launch()) {
+        m_copy->setEnabled(false);
+    } else {
+        LOG_ENTRY("Open briwser error : " << launch.LastError());
+        CLaunchApp::ShowError(launch.LastError());
+    }
+    m_code->setEnabled(true);
+    m_code->clear();
+    OnEnChangeEditCode();
+}
+
+void CCalvenorDlg::OnEnChangeEditCode() {
+    m_codeOk->setEnabled(!m_code->text().isEmpty());
+}
+
+void CCalvenorDlg::OnBnClickedButtonCodeOk() {
+    // Used exactly as pasted: HMRC's code has no spaces, and a changed code would be refused.
+    m_transaction->SetAuthorisationCode(m_code->text().toStdString());
+    m_codeOk->setEnabled(false);
+    int status = 0;
+    bool exchanged = false;
+    {
+        CWaitCursor wait;
+        exchanged = m_transaction->ExchangeCodeForToken(status);
+    }
+    if (exchanged && status == 200) {
+        m_getObligations->setEnabled(true);
+        m_code->setEnabled(false);
+        return;
+    }
+    ShowTokenExchangeError();
+}
+
+void CCalvenorDlg::ShowTokenExchangeError() {
+    const int status = m_transaction->GetHttpCode();
+    CTRansactionError error(1, status);
+    if (status != 0) {
+        error.Decode(m_transaction->GetResponseBody());
+    }
+    std::string text = "HTTP code = " + std::to_string(status) + "\r\n";
+    for (const std::string& line : error.GetErrorLines()) {
+        text += line + "\r\n";
+    }
+    ShowError(text);
+}
+
+// ---- Client and period selection ----
+
+void CCalvenorDlg::OnBnClickedButtonGetObligations() {
+    m_obligations.clear();
+    m_periods->clear();
+    if (m_companies->currentIndex() <= 0) {
+        UiServices().Message({}, QStringLiteral("Please Select a Company"), MessageIcon::None,
+                             BeepKind::Information);
+        return;
+    }
+    m_selectedCompanyText = m_companies->currentText().toStdString();
+    m_transaction->SetVrn(m_selectedCompanyText.substr(0, 9));
+    if (m_authorisedByRefresh) {
+        m_transaction->SetAuthorisationCode(m_refreshedAccessToken);
+    }
+    bool retrieved = false;
+    {
+        CWaitCursor wait;
+        retrieved = m_transaction->RetrieveObligations();
+    }
+    if (!retrieved) {
+        std::string text = "Error - Failed to retrieve Obligations";
+        if (m_transaction->GetHttpCode() == 403) {
+            text += kNotAuthorisedText;
+        }
+        UiServices().Message(QStringLiteral("Failed to retrieve Obligations"),
+                             QString::fromStdString(text), MessageIcon::Warning,
+                             BeepKind::Information);
+        // A failed retrieval is taken as a lost authorisation: start again from the beginning.
+        m_authorisedByRefresh = false;
+        m_refreshedAccessToken.clear();
+        DeleteTokenFile();
+        m_transaction->SetStoredRefreshToken(std::string());
+        m_transaction->SetAuthorisedByRefresh(false);
+        m_code->clear();
+        m_code->setEnabled(false);
+        m_codeOk->setEnabled(false);
+        m_url->clear();
+        m_startAuth->setEnabled(true);
+        m_getObligations->setEnabled(false);
+        m_enterVat->setEnabled(false);
+        m_transaction->ResetTransport();
+        return;
+    }
+    m_obligations = m_transaction->GetObligations();
+    for (const CObligationData& obligation : m_obligations) {
+        m_periods->addItem(QString::fromStdString(PeriodText(obligation)));
+    }
+    if (m_obligations.empty()) {
+        m_enterVat->setEnabled(false);
+        UiServices().Message({}, QStringLiteral("No Open Periods Found for this company"),
+                             MessageIcon::None, BeepKind::Information);
+        return;
+    }
+    m_periods->setCurrentIndex(0);
+    m_enterVat->setEnabled(true);
+    m_codeOk->setEnabled(false);
+    m_code->setEnabled(false);
+    m_selectedPeriodIndex = 0;
+}
+
+void CCalvenorDlg::OnCbnSelchangePeriod() {
+    m_selectedPeriodIndex = m_periods->currentIndex();
+}
+
+void CCalvenorDlg::OnCbnSelchangeCompany() {
+    ResetCompanies();
+}
+
+void CCalvenorDlg::ResetCompanies() {
+    LOG_ENTRY("ResetCompanies");
+    m_periods->clear();
+    m_enterVat->setEnabled(false);
+}
+
+void CCalvenorDlg::OnBnClickedButtonEnterVat() {
+    // The filing flow starts from the chosen period.
+    if (m_selectedPeriodIndex < 0 ||
+        static_cast<std::size_t>(m_selectedPeriodIndex) >= m_obligations.size()) {
+        return;
+    }
+    const CObligationData& period = m_obligations[static_cast<std::size_t>(m_selectedPeriodIndex)];
+    m_periodStart = period.start;
+    m_periodEnd = period.end;
+    m_periodKey = period.periodKey;
+}

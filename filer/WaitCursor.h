@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QApplication>
+
+// Shows the wait cursor while an HMRC call blocks the window; restored when the scope ends, on
+// every path out of the handler.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
