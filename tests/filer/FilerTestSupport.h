@@ -13,6 +13,11 @@
 #include "TestSupport.h"
 #include "UiRecorder.h"
 
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace calvenor::test {
 
 inline const std::string kTwoClientProfile = R"({
@@ -36,6 +41,8 @@ protected:
         if (!profileText.empty()) {
             WriteFile(m_home.ProfilePath(), profileText);
         }
+        // One transport per process, as in the program: the earlier window goes first.
+        m_window.reset();
         m_window = std::make_unique<CCalvenorDlg>(LoadAgentProfile());
         return *m_window;
     }
