@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo package screenshots clean
 
 all: build
 
@@ -22,5 +22,15 @@ test: build
 demo: build
 	@bash scripts/demo
 
+# The Debian package, from a release build of its own: build-release/calvenor_<version>_<arch>.deb
+package: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCALVENOR_BUILD_TESTS=OFF
+	cmake --build build-release -j $(JOBS)
+	cd build-release && cpack -G DEB
+
+# Every window at scale 1 and 2 under Xvfb, into docs/screenshots/.
+screenshots: build
+	@BUILD=$(BUILD) bash scripts/screenshots
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-release

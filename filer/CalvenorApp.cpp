@@ -31,21 +31,6 @@ const char* BeepName(BeepKind kind) {
     return "none";
 }
 
-// The fraud-prevention headers describe the primary screen; the service library has no windows,
-// so the program hands the facts over before the main window (and its service object) is made.
-void HandOverScreenFacts() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
-    }
-    ScreenFacts facts;
-    facts.width = screen->size().width();
-    facts.height = screen->size().height();
-    facts.logicalDpi = qRound(screen->logicalDotsPerInch());
-    facts.colourDepth = screen->depth();
-    SetScreenFacts(facts);
-}
-
 void PrintMessages(const CUiRecorder& recorder) {
     for (const auto& message : recorder.Messages()) {
         std::cerr << "message [" << message.ShownTitle().toStdString() << ", beep "
@@ -117,4 +102,19 @@ int CCalvenorApp::Run(int argc, char** argv) {
     }
     window.exec();
     return 0;
+}
+
+// The fraud-prevention headers describe the primary screen; the service library has no windows,
+// so the program hands the facts over before the main window (and its service object) is made.
+void CCalvenorApp::HandOverScreenFacts() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    ScreenFacts facts;
+    facts.width = screen->size().width();
+    facts.height = screen->size().height();
+    facts.logicalDpi = qRound(screen->logicalDotsPerInch());
+    facts.colourDepth = screen->depth();
+    SetScreenFacts(facts);
 }

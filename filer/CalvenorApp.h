@@ -7,4 +7,8 @@ public:
     // The program's exit code. `--self-test` starts, shows the main window and quits, printing
     // any message it would have shown; `--help` and `--version` print and return.
     static int Run(int argc, char** argv);
+
+    // Hands the primary screen's size, logical DPI and colour depth to the fraud-prevention
+    // header builder; run before the main window (and its service object) is made.
+    static void HandOverScreenFacts();
 };

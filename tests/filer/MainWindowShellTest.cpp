@@ -1,15 +1,11 @@
-#include <httplib.h>
-
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
 #include <QTest>
-#include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "FilerTestSupport.h"
 #include "ModalTestHelper.h"
+#include "StubHmrc.h"
 
 namespace calvenor::test {
 namespace {
@@ -21,31 +17,12 @@ std::string FirstLogLine(const std::filesystem::path& log) {
 
 TEST_F(FilerWindowTest, StartsWithTheCompanyListAndOnlyStartAuthorisationEnabled) {
     // A usable token file and a listening HMRC stand-in: start-up must touch neither.
-    httplib::Server hmrc;
-    std::atomic<int> requests{0};
-    hmrc.set_pre_routing_handler([&](const httplib::Request&, httplib::Response& response) {
-        ++requests;
-        response.status = 500;
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    const int port = hmrc.bind_to_any_port("127.0.0.1");
-    std::thread serving([&] { hmrc.listen_after_bind(); });
-    for (int i = 0; i < 5000 && !hmrc.is_running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    struct Stop {
-        httplib::Server& server;
-        std::thread& thread;
-        ~Stop() {
-            server.stop();
-            thread.join();
-        }
-    } stop{hmrc, serving};
+    CStubHmrc hmrc(
+        [](const httplib::Request&, httplib::Response& response) { response.status = 500; });
     WriteTokenFile("access|refresh|14400");
 
     std::string profile = kTwoClientProfile;
-    profile.replace(profile.find("http://127.0.0.1:9"), 18,
-                    "http://127.0.0.1:" + std::to_string(port));
+    profile.replace(profile.find("http://127.0.0.1:9"), 18, hmrc.BaseUrl());
     CCalvenorDlg& window = Open(profile);
     window.show();
     QApplication::processEvents();
@@ -70,7 +47,7 @@ TEST_F(FilerWindowTest, StartsWithTheCompanyListAndOnlyStartAuthorisationEnabled
     EXPECT_EQ(Combo("periodCombo")->count(), 0);
 
     EXPECT_TRUE(m_recorder.Messages().empty());
-    EXPECT_EQ(requests.load(), 0);
+    EXPECT_EQ(hmrc.Requests(), 0);
     EXPECT_EQ(ReadFile(TokenFile()), "access|refresh|14400");
     const std::string first = FirstLogLine(m_home.LogPath());
     EXPECT_NE(first.find(" : filer/CalvenorDlg.cpp : "), std::string::npos) << first;
@@ -235,6 +212,21 @@ TEST_F(FilerWindowTest, EscapeAndEnterDoNotCloseTheWindow) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(m_recorder.Beeps().empty()) << "no exit question was asked";
     window.done(QDialog::Rejected);
+}
+
+TEST_F(FilerWindowTest, TokenStoreThatCannotBePreparedIsLoggedAndExitStillEnds) {
+    // The data folder is a file: the token folder cannot be made.
+    WriteFile(m_home.Root() / "not-a-folder", "x");
+    ScopedEnv data("CALVENOR_DATA_DIR", (m_home.Root() / "not-a-folder").string());
+    CCalvenorDlg& window = Open();
+    window.show();
+    AnswerExit(true, true);
+    Button("exitButton")->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_NE(ReadFile(m_home.LogPath())
+                  .find("CCalvenorDlg::DeleteTokenFile : CToken error (Dlg): Failed to create "
+                        "token dir\r\n"),
+              std::string::npos);
 }
 
 // ---- About ----
