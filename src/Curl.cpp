@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "Log.h"
@@ -34,6 +35,18 @@ std::string WithoutLineEnd(std::string text) {
     if (end != std::string::npos)
         text.erase(end);
     return text;
+}
+
+// The hosts reached without a proxy: the user's own list, and always this machine, where only the
+// local sandbox can be.
+std::string NoProxyHosts() {
+    const char* own = std::getenv("no_proxy");
+    if (own == nullptr || *own == '\0')
+        own = std::getenv("NO_PROXY");
+    std::string hosts = own != nullptr ? own : "";
+    if (!hosts.empty())
+        hosts += ',';
+    return hosts + "localhost,127.0.0.1,::1";
 }
 
 bool HasControlBytes(const std::string& text) {
@@ -181,6 +194,8 @@ bool CCurl::DoTransaction() {
         curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        const std::string noProxy = NoProxyHosts();
+        curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy.c_str());
         curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
         result = curl_easy_perform(handle);
         curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);

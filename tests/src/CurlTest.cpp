@@ -355,3 +355,15 @@ INSTANTIATE_TEST_SUITE_P(Table, ErrorCodeTest,
                              return "Result" + std::to_string(info.param.result) + "IsCode" +
                                     std::to_string(info.param.code);
                          });
+
+TEST_F(CurlTest, ThisMachineIsNeverReachedThroughAProxy) {
+    RecordingServer server([](const RecordedRequest&) { return Answer::Http(200, "OK"); });
+    const std::string deadProxy = "http://127.0.0.1:" + std::to_string(UnusedPort());
+    ScopedEnv http("http_proxy", deadProxy), https("https_proxy", deadProxy),
+        all("ALL_PROXY", deadProxy);
+    ScopedEnv none("no_proxy", "example.invalid");
+    CCurl curl;
+    curl.SetUrl(server.BaseUrl() + "/direct");
+    ASSERT_TRUE(curl.DoTransaction()) << curl.GetLastResult();
+    EXPECT_EQ(server.Requests().at(0).target, "/direct");
+}

@@ -101,16 +101,6 @@ TEST_F(ServiceOperationsTest, WithoutAConnectionTheJourneyGivesTheCommunicationC
               std::string::npos);
 }
 
-TEST_F(ServiceOperationsTest, CodeExchangeKeepsTheTokensInMemoryAndInThePrivateFile) {
-    EXPECT_EQ(ExchangeCode(kTokenAnswer), 200);
-    EXPECT_EQ(T().GetAccessToken(), "acc-1");
-    EXPECT_EQ(T().GetRefreshToken(), "ref-1");
-    EXPECT_EQ(T().GetExpiresIn(), 14400);
-    EXPECT_EQ(ReadFile(TokenFile()), "acc-1|ref-1|14400");
-    EXPECT_EQ(fs::status(TokenFile()).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-}
-
 struct TokenAnswerRow {
     const char* name;
     std::string body;
@@ -160,18 +150,6 @@ TEST_F(ServiceOperationsTest, ARejectedCodeIsLoggedWithItsStatus) {
             "CTransaction::ExchangeCodeForToken : GetBearerToken Fail ResponseCode =  400\r\n"),
         std::string::npos);
     EXPECT_FALSE(fs::exists(TokenFile()));
-}
-
-TEST_F(ServiceOperationsTest, RefreshRewritesTheFileAndHandsOverTheNewAccessToken) {
-    ExchangeCode(kTokenAnswer);
-    Reply("/oauth/token",
-          Answer::Http(200, "OK", {},
-                       R"({"access_token":"acc-2","refresh_token":"ref-2","expires_in":7})"));
-    T().SetStoredRefreshToken("ref-1");
-    std::string access;
-    EXPECT_TRUE(T().ExchangeRefreshTokenForToken(access));
-    EXPECT_EQ(access, "acc-2");
-    EXPECT_EQ(ReadFile(TokenFile()), "acc-2|ref-2|7");
 }
 
 TEST_F(ServiceOperationsTest, ARefusedRefreshGivesTheOAuthError) {
@@ -225,24 +203,6 @@ TEST_F(ServiceOperationsTest, ATokenWithABarIsKeptButNotStored) {
     EXPECT_EQ(ExchangeCode(R"({"access_token":"a|b","refresh_token":"r","expires_in":60})"), 200);
     EXPECT_EQ(T().GetAccessToken(), "a|b");
     EXPECT_NE(Log().find("Failed to save token file"), std::string::npos);
-}
-
-TEST_F(ServiceOperationsTest, ObligationsListInOrderAndA404IsAnEmptyList) {
-    Reply("/organisations/vat/123456789/obligations",
-          Answer::Http(
-              200, "OK", {},
-              R"({"obligations":[{"start":"2023-01-01","end":"2023-03-31","due":"2023-05-07",)"
-              R"("status":"O","periodKey":"23A1"},{"start":"2023-04-01","end":"2023-06-30",)"
-              R"("due":"2023-08-07","status":"O","periodKey":"23A2"}]})"));
-    ASSERT_TRUE(T().RetrieveObligations());
-    ASSERT_EQ(T().GetObligations().size(), 2u);
-    EXPECT_EQ(T().GetObligations()[0].periodKey, "23A1");
-    EXPECT_EQ(T().GetObligations()[1].end, "2023-06-30");
-
-    Reply("/organisations/vat/123456789/obligations",
-          Answer::Http(404, "Not Found", {}, R"({"code":"NOT_FOUND"})"));
-    EXPECT_TRUE(T().RetrieveObligations());
-    EXPECT_TRUE(T().GetObligations().empty());
 }
 
 TEST_F(ServiceOperationsTest, AFailedRetrievalLeavesThePreviousList) {
