@@ -17,6 +17,7 @@
 #include "HmrcDate.h"
 #include "LaunchApp.h"
 #include "Log.h"
+#include "ProfileProblems.h"
 #include "ProgramIcons.h"
 #include "Tokens.h"
 #include "TransactionError.h"
@@ -208,19 +209,9 @@ void CCalvenorDlg::showEvent(QShowEvent* event) {
 }
 
 void CCalvenorDlg::ShowProfileProblems() {
-    // The loader's texts name the profile's path and what to fix.
-    if (!m_profile.loaded) {
-        UiServices().Message(
-            QStringLiteral("Agent Profile"),
-            QString::fromStdString(m_profile.error +
-                                   "\n\nNo clients are listed and nothing can be sent to HMRC "
-                                   "until the profile is corrected and Calvenor is started again."),
-            MessageIcon::Warning, BeepKind::Exclamation);
-    } else if (!m_profile.warning.empty()) {
-        UiServices().Message(QStringLiteral("Agent Profile"),
-                             QString::fromStdString(m_profile.warning), MessageIcon::Warning,
-                             BeepKind::Exclamation);
-    }
+    ::ShowProfileProblems(m_profile,
+                          "No clients are listed and nothing can be sent to HMRC until the profile "
+                          "is corrected and Calvenor is started again.");
 }
 
 void CCalvenorDlg::ShowError(const std::string& text) {
@@ -229,9 +220,12 @@ void CCalvenorDlg::ShowError(const std::string& text) {
 }
 
 void CCalvenorDlg::OnAboutBox() {
-    CAboutDlg about(this);
-    about.SetVersionLine(CAboutDlg::ProgramVersionLine());
-    about.SetNoticeLine(CAboutDlg::NoticeLine());
+    CAboutDlg about(QStringLiteral("About Calvenor"), this);
+    about.SetVersionLine(QStringLiteral("Calvenor  Ver %1.%2.%3")
+                             .arg(CALVENOR_VERSION_MAJOR)
+                             .arg(CALVENOR_VERSION_MINOR)
+                             .arg(CALVENOR_VERSION_BUILD));
+    about.SetNoticeLine(QStringLiteral("Files VAT returns with HMRC through Making Tax Digital."));
     about.exec();
 }
 
