@@ -19,6 +19,8 @@
 #include "Log.h"
 #include "ProfileProblems.h"
 #include "ProgramIcons.h"
+#include "ResultsDialog.h"
+#include "ReturnData.h"
 #include "Tokens.h"
 #include "TransactionError.h"
 #include "UiServices.h"
@@ -47,6 +49,8 @@ CCalvenorDlg::CCalvenorDlg(ProfileLoadResult profile, QWidget* parent)
                                                                     : std::string());
     BuildControls();
     m_exitAreYouSure = new CExitAreYouSure(this);
+    m_vatEntry = new CVatEntry(CaptureProgram::Filer, this);
+    m_vatConfirm = new CVatConfirm(CaptureProgram::Filer, this);
     OnInitDialog();
 }
 
@@ -527,12 +531,87 @@ void CCalvenorDlg::ResetCompanies() {
 
 void CCalvenorDlg::OnBnClickedButtonEnterVat() {
     // The filing flow starts from the chosen period.
-    if (m_selectedPeriodIndex < 0 ||
-        static_cast<std::size_t>(m_selectedPeriodIndex) >= m_obligations.size()) {
-        return;
+    if (m_selectedPeriodIndex >= 0 &&
+        static_cast<std::size_t>(m_selectedPeriodIndex) < m_obligations.size()) {
+        const CObligationData& period =
+            m_obligations[static_cast<std::size_t>(m_selectedPeriodIndex)];
+        m_periodStart = period.start;
+        m_periodEnd = period.end;
+        m_periodKey = period.periodKey;
+        m_vatEntry->SetPeriod(m_periodStart, m_periodEnd);
+        m_vatEntry->Clear();
+        RunFilingFlow();
     }
-    const CObligationData& period = m_obligations[static_cast<std::size_t>(m_selectedPeriodIndex)];
-    m_periodStart = period.start;
-    m_periodEnd = period.end;
-    m_periodKey = period.periodKey;
+    // Whatever happened, the next filing starts with Get Obligations: a filed period must not
+    // stay on offer.
+    ResetCompanies();
+}
+
+bool CCalvenorDlg::RunFilingFlow() {
+    for (;;) {
+        m_vatEntry->SetVrn(m_selectedCompanyText);
+        if (m_vatEntry->exec() != kDialogOk) {
+            return false;
+        }
+        ReturnFigures figures;
+        m_vatEntry->GetFigures(figures);
+        if (!figures.entered) {
+            continue;
+        }
+        m_vatConfirm->SetPeriod(m_periodStart, m_periodEnd);
+        m_vatConfirm->SetFigures(figures);
+        m_vatConfirm->SetVrn(m_selectedCompanyText);
+        // Enter closes the confirmation with OK too; only Submit files.
+        if (m_vatConfirm->exec() == kDialogOk && m_vatConfirm->IsSubmitClicked()) {
+            const bool accepted = SubmitReturn(figures);
+            bool retrieved = false;
+            {
+                CWaitCursor wait;
+                retrieved = m_transaction->RetrieveObligations();
+            }
+            if (retrieved) {
+                // Refills the list, or says the filed period was the last open one.
+                OnBnClickedButtonGetObligations();
+            }
+            return accepted;
+        }
+    }
+}
+
+bool CCalvenorDlg::SubmitReturn(ReturnFigures& figures) {
+    figures.periodKey = m_periodKey;
+    CReturnData data;
+    data.BuildJson(figures);
+    m_transaction->SetReturnBody(data.GetJson());
+    int status = 0;
+    bool answered = false;
+    {
+        CWaitCursor wait;
+        answered = m_transaction->SubmitReturn(status);
+    }
+    if (!answered) {
+        // The return may have arrived before the connection failed: filing again blindly could
+        // file it twice, so point the agent at the period list, HMRC's own record.
+        ShowError(CommErrorText(m_transaction->GetCommErrorCode()) +
+                  "\n\nHMRC may have received this return before the connection failed. Use Get "
+                  "Obligations before filing again: a period that is no longer listed has been "
+                  "filed.");
+        return false;
+    }
+    ShowResults(m_periodStart, m_periodEnd, m_periodKey, figures, status == 201);
+    return status == 201;
+}
+
+void CCalvenorDlg::ShowResults(const std::string& periodStart, const std::string& periodEnd,
+                               const std::string& periodKey, const ReturnFigures& figures,
+                               bool success) {
+    CResultsDialog results(this);
+    results.SetTitle(success ? "VAT Submission Results : Success"
+                             : "VAT Submission Results : An ERROR Occurred");
+    results.SetPeriod(periodStart, periodEnd);
+    results.SetPeriodKey(periodKey);
+    results.SetReceiptLines(m_transaction->GetReceiptLines());
+    results.SetCompany(m_selectedCompanyText);
+    results.SetFigures(figures);
+    results.exec();
 }
