@@ -1280,9 +1280,13 @@ bool SandboxServer::Start(int port) {
         d.stopping = false;
     }
     d.http = std::move(server);
-    d.thread = std::thread([&d] { d.http->listen_after_bind(); });
+    auto listenerEnded = std::make_shared<std::atomic<bool>>(false);
+    d.thread = std::thread([&d, listenerEnded] {
+        d.http->listen_after_bind();
+        *listenerEnded = true;
+    });
     // Stop() must not race the listener's start: httplib ignores a stop before it runs.
-    while (!d.http->is_running())
+    while (!d.http->is_running() && !*listenerEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 std::string Period(const std::string& key, const std::string& extra = {}) {
@@ -17,6 +19,7 @@ struct ParseRow {
     const char* name;
     std::string body;
     std::vector<CObligationData> records;
+    friend void PrintTo(const ParseRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class ObligationsParseTest : public ::testing::TestWithParam<ParseRow> {};
