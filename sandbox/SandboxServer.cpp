@@ -64,6 +64,7 @@ constexpr const char* kOob = "urn:ietf:wg:oauth:2.0:oob";
 constexpr const char* kVatAccept = "application/vnd.hmrc.1.0+json";
 constexpr long long kRefreshTokenLifetimeSeconds = 18LL * 30 * 24 * 60 * 60;
 constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
+constexpr std::size_t kMaxReceived = 10000;
 
 const std::map<std::string, std::string>& KnownScopes() {
     static const std::map<std::string, std::string> scopes = {
@@ -429,6 +430,7 @@ struct SandboxServer::Impl {
                     scopes += (scopes.empty() ? "" : " ") + one;
             }
         }
+        PruneExpiredLocked();
         const std::string authId = RandomHex(32);
         model.pending[authId] = {*clientId, scopes, *redirectUri, param("state").value_or(""),
                                  NowSeconds() + kAuthorisationCodeLifetimeSeconds};
@@ -494,6 +496,17 @@ struct SandboxServer::Impl {
     }
 
     // Callers hold the mutex.
+    // Sign-ins, codes and access tokens nobody used before they expired; callers hold the mutex.
+    void PruneExpiredLocked() {
+        const long long now = NowSeconds();
+        std::erase_if(model.pending, [now](const auto& p) { return p.second.expiresAt <= now; });
+        std::erase_if(model.codes, [now](const auto& c) { return c.second.expiresAt <= now; });
+        std::erase_if(model.accessTokens,
+                      [now](const auto& t) { return t.second.expiresAt <= now; });
+        std::erase_if(model.refreshTokens,
+                      [now](const auto& t) { return t.second.expiresAt <= now; });
+    }
+
     std::string IssueCodeLocked(const std::string& clientId, const std::string& scopes,
                                 const std::string& redirectUri) {
         const std::string code = RandomHex(32);
@@ -531,6 +544,7 @@ struct SandboxServer::Impl {
     // Callers hold the mutex.
     void IssueTokensLocked(httplib::Response& res, const std::string& clientId,
                            const std::string& scopes) {
+        PruneExpiredLocked();
         const std::string access = RandomHex(32);
         const std::string refresh = RandomHex(32);
         model.accessTokens[access] = {clientId, scopes, NowSeconds() + kAccessTokenLifetimeSeconds,
@@ -1138,6 +1152,9 @@ struct SandboxServer::Impl {
             return;
         std::lock_guard lock(mutex);
         received.push_back(std::move(r));
+        // A sandbox left running for days keeps only the most recent requests.
+        if (received.size() > kMaxReceived)
+            received.erase(received.begin(), received.begin() + (received.size() - kMaxReceived));
     }
 
     void Index(const httplib::Request&, httplib::Response& res) {
@@ -1263,9 +1280,13 @@ bool SandboxServer::Start(int port) {
         d.stopping = false;
     }
     d.http = std::move(server);
-    d.thread = std::thread([&d] { d.http->listen_after_bind(); });
+    auto listenerEnded = std::make_shared<std::atomic<bool>>(false);
+    d.thread = std::thread([&d, listenerEnded] {
+        d.http->listen_after_bind();
+        *listenerEnded = true;
+    });
     // Stop() must not race the listener's start: httplib ignores a stop before it runs.
-    while (!d.http->is_running())
+    while (!d.http->is_running() && !*listenerEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }

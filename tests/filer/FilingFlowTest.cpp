@@ -2,7 +2,6 @@
 #include <QPlainTextEdit>
 
 #include "ModalTestHelper.h"
-#include "RecordingServer.h"
 #include "ResultsDialog.h"
 #include "SandboxWindowTest.h"
 #include "VatConfirm.h"
@@ -166,31 +165,27 @@ TEST_F(FilingFlowTest, RefusedReturnShowsHmrcsDecodedError) {
     EXPECT_TRUE(m_recorder.Messages().empty());
 }
 
+// HMRC files the return, then the connection dies before its answer arrives.
 TEST_F(FilingFlowTest, DroppedSubmissionIsSentOnceAndExplained) {
     ReadyToFile();
-    RecordingServer dropping([](const RecordedRequest&) {
-        Answer drop;
-        drop.close = true;
-        return drop;
-    });
-    const Step submitThere = [&](QWidget* modal) {
-        m_window->Transaction().SetServiceBaseUrl(dropping.BaseUrl());
-        kSubmit(modal);
-    };
-    File({kType, submitThere});
+    calvenor::sandbox::Fault drop;
+    drop.kind = calvenor::sandbox::Fault::Kind::DropWithoutAnswer;
+    m_sandbox.ArmFault("/organisations/vat/100000001/returns", drop);
+    File({kType, kSubmit});
 
-    int posts = 0;
-    for (const auto& request : dropping.Requests())
-        posts += request.method == "POST" ? 1 : 0;
-    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(ReturnsPosted(), 1);
+    EXPECT_EQ(m_sandbox.FiledReturns().size(), 1u);
+    EXPECT_EQ(m_captions.size(), 2) << "no results window";
     EXPECT_EQ(AutomaticCopies(), 0u);
-    ASSERT_EQ(m_recorder.Messages().size(), 1u);  // the repeated retrieval fails silently
+    ASSERT_EQ(m_recorder.Messages().size(), 2u);
     EXPECT_EQ(m_recorder.Messages()[0].text,
               "An Unknown Error Occurred\n\nHMRC may have received this return before the "
               "connection failed. Use Get Obligations before filing again: a period that is no "
               "longer listed has been filed.");
     EXPECT_EQ(m_recorder.Messages()[0].ShownTitle(), "Error");
     EXPECT_EQ(m_recorder.Messages()[0].beep, BeepKind::Exclamation);
+    // The repeated retrieval shows the period has gone.
+    EXPECT_EQ(m_recorder.Messages()[1].text, "No Open Periods Found for this company");
 }
 
 struct UnfiledRow {

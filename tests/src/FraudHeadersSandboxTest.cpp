@@ -1,7 +1,11 @@
 // The real header set, from this machine's facts, as HMRC's stand-in receives it.
 #include <gtest/gtest.h>
 
+#include <httplib.h>
+#include <rapidjson/document.h>
+
 #include <algorithm>
+#include <iostream>
 
 #include "DeviceFacts.h"
 #include "FraudHeaders.h"
@@ -103,6 +107,40 @@ TEST_F(FraudHeadersSandboxTest, TheLicenceLineNamesTheProfileOnlyByItsDigest) {
         const auto licence = request.Header("Gov-Vendor-License-IDs");
         if (licence) {
             EXPECT_EQ(*licence, "Calvenor=" + Sha256Hex(kProfile));
+        }
+    }
+}
+
+TEST_F(FraudHeadersSandboxTest, HmrcsFeedbackFindsNoErrorInTheRealSet) {
+    FileOnce();
+    httplib::Client client("127.0.0.1", m_sandbox.Port());
+    const auto answer = client.Get(
+        "/test/fraud-prevention-headers/vat-mtd/validation-feedback?connectionMethod="
+        "DESKTOP_APP_DIRECT");
+    ASSERT_TRUE(answer);
+    ASSERT_EQ(answer->status, 200) << answer->body;
+    rapidjson::Document feedback;
+    feedback.Parse(answer->body.c_str(), answer->body.size());
+    ASSERT_FALSE(feedback.HasParseError()) << answer->body;
+    ASSERT_TRUE(feedback.IsObject() && feedback.HasMember("requests") &&
+                feedback["requests"].IsArray())
+        << answer->body;
+    const auto& requests = feedback["requests"].GetArray();
+    EXPECT_EQ(requests.Size(), 2u) << answer->body;
+    for (const auto& request : requests) {
+        const std::string endpoint =
+            request["method"].GetString() + std::string(" ") + request["endpoint"].GetString();
+        EXPECT_NE(std::string(request["code"].GetString()), "INVALID_HEADERS") << endpoint;
+        ASSERT_TRUE(request["errors"].IsArray());
+        for (const auto& error : request["errors"].GetArray()) {
+            ADD_FAILURE() << endpoint << ": " << error["headers"][0].GetString() << ": "
+                          << error["message"].GetString();
+        }
+        // Warnings are expected (headers this program does not send by design); list them so
+        // a run shows what HMRC would query.
+        for (const auto& warning : request["warnings"].GetArray()) {
+            std::cout << "[ warning ] " << endpoint << ": " << warning["headers"][0].GetString()
+                      << ": " << warning["message"].GetString() << "\n";
         }
     }
 }

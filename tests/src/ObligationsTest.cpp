@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 std::string Period(const std::string& key, const std::string& extra = {}) {
@@ -18,6 +20,7 @@ struct ParseRow {
     std::string body;
     std::vector<CObligationData> records;
     bool complete = false;  // read to its end: the retrieval may use it
+    friend void PrintTo(const ParseRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class ObligationsParseTest : public ::testing::TestWithParam<ParseRow> {};

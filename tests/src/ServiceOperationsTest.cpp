@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -107,6 +109,7 @@ struct TokenAnswerRow {
     std::string access;
     std::int32_t expires;
     bool logged;
+    friend void PrintTo(const TokenAnswerRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class TokenAnswerTest : public ServiceOperationsTest,
@@ -265,6 +268,7 @@ struct ReceiptRow {
     std::vector<std::string> headers;
     std::string body;
     std::vector<std::string> lines;
+    friend void PrintTo(const ReceiptRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class AcceptedReceiptTest : public ServiceOperationsTest,
@@ -305,6 +309,7 @@ struct RejectionRow {
     int status;
     std::string body;
     std::vector<std::string> tail;  // from line 5 on
+    friend void PrintTo(const RejectionRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class RejectedReceiptTest : public ServiceOperationsTest,
