@@ -19,6 +19,7 @@ struct WriteRow {
     const char* name;
     fs::path (*previous)(const CrashSafety&);  // the file a good write would replace or join
     void (*write)(CrashSafety&, const fs::path& previous);
+    friend void PrintTo(const WriteRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class CrashSafety : public SandboxWindowTest, public testing::WithParamInterface<WriteRow> {

@@ -81,6 +81,7 @@ struct Cell {
     std::string shown;  // the message's text, or an excerpt of the receipt shown
     Tokens tokens;
     std::size_t copies;
+    friend void PrintTo(const Cell& cell, std::ostream* os) { *os << cell.name; }
 };
 
 // clang-format off
@@ -309,6 +310,7 @@ struct TlsCell {
     Op op;
     std::string title;
     std::string shown;
+    friend void PrintTo(const TlsCell& cell, std::ostream* os) { *os << cell.name; }
 };
 
 const char* const kCertificate = "SSL Certificate Error";
