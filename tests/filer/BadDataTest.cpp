@@ -44,10 +44,12 @@ TEST_F(SandboxWindowTest, OddNamesAndOddPathsThroughAWholeFiling) {
     const fs::path data = odd / "Dätä folder";
     const fs::path figures = odd / "Fïgures & more" / (DefaultFigureFileName(kOddListText));
     const fs::path receipt = odd / "Reçus" / "Submission Receipt ü.txt";
-    for (const fs::path& file : {profile, figures, receipt})
+    const fs::path logFolder = odd / "rün dir";  // the system makes it; the filer writes in it
+    for (const fs::path& file : {profile, figures, receipt, logFolder / "Calvenor.log"})
         fs::create_directories(file.parent_path());
     ScopedEnv profileEnv("CALVENOR_PROFILE", profile.string());
     ScopedEnv dataEnv("CALVENOR_DATA_DIR", data.string());
+    ScopedEnv logEnv("XDG_RUNTIME_DIR", logFolder.string());
 
     // The approvals program saves the figure file the filer imports.
     ReturnFigures approved;
@@ -103,6 +105,7 @@ TEST_F(SandboxWindowTest, OddNamesAndOddPathsThroughAWholeFiling) {
         copies.push_back(entry.path());
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_NE(ReadFile(copies[0]).find(kOddListText), std::string::npos);
+    EXPECT_NE(ReadFile(logFolder / "Calvenor.log").find("Logging Initialised."), std::string::npos);
     EXPECT_TRUE(m_recorder.Messages().empty() ||
                 m_recorder.Messages().back().text == "No Open Periods Found for this company");
 }
