@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include <QFont>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPrinter>
@@ -215,6 +216,10 @@ PrintOutcome PrintHtmlDocument(const std::string& html) {
                             QPageLayout::Millimeter);
 
     QTextDocument document;
+    // No ligatures: "Off" must stay three letters for anyone searching or copying the output.
+    QFont font = document.defaultFont();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    document.setDefaultFont(font);
     document.setHtml(ToQt(AdaptHtmlForPrinting(html)));
     // A document with a page size is printed as laid out; without one Qt lays it out again with
     // its own margins and adds a page number to every page. The size is the printable area in

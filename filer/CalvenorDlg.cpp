@@ -17,7 +17,10 @@
 #include "HmrcDate.h"
 #include "LaunchApp.h"
 #include "Log.h"
+#include "ProfileProblems.h"
 #include "ProgramIcons.h"
+#include "ResultsDialog.h"
+#include "ReturnData.h"
 #include "Tokens.h"
 #include "TransactionError.h"
 #include "UiServices.h"
@@ -46,6 +49,8 @@ CCalvenorDlg::CCalvenorDlg(ProfileLoadResult profile, QWidget* parent)
                                                                     : std::string());
     BuildControls();
     m_exitAreYouSure = new CExitAreYouSure(this);
+    m_vatEntry = new CVatEntry(CaptureProgram::Filer, this);
+    m_vatConfirm = new CVatConfirm(CaptureProgram::Filer, this);
     OnInitDialog();
 }
 
@@ -208,19 +213,9 @@ void CCalvenorDlg::showEvent(QShowEvent* event) {
 }
 
 void CCalvenorDlg::ShowProfileProblems() {
-    // The loader's texts name the profile's path and what to fix.
-    if (!m_profile.loaded) {
-        UiServices().Message(
-            QStringLiteral("Agent Profile"),
-            QString::fromStdString(m_profile.error +
-                                   "\n\nNo clients are listed and nothing can be sent to HMRC "
-                                   "until the profile is corrected and Calvenor is started again."),
-            MessageIcon::Warning, BeepKind::Exclamation);
-    } else if (!m_profile.warning.empty()) {
-        UiServices().Message(QStringLiteral("Agent Profile"),
-                             QString::fromStdString(m_profile.warning), MessageIcon::Warning,
-                             BeepKind::Exclamation);
-    }
+    ::ShowProfileProblems(m_profile,
+                          "No clients are listed and nothing can be sent to HMRC until the profile "
+                          "is corrected and Calvenor is started again.");
 }
 
 void CCalvenorDlg::ShowError(const std::string& text) {
@@ -229,9 +224,12 @@ void CCalvenorDlg::ShowError(const std::string& text) {
 }
 
 void CCalvenorDlg::OnAboutBox() {
-    CAboutDlg about(this);
-    about.SetVersionLine(CAboutDlg::ProgramVersionLine());
-    about.SetNoticeLine(CAboutDlg::NoticeLine());
+    CAboutDlg about(QStringLiteral("About Calvenor"), this);
+    about.SetVersionLine(QStringLiteral("Calvenor  Ver %1.%2.%3")
+                             .arg(CALVENOR_VERSION_MAJOR)
+                             .arg(CALVENOR_VERSION_MINOR)
+                             .arg(CALVENOR_VERSION_BUILD));
+    about.SetNoticeLine(QStringLiteral("Files VAT returns with HMRC through Making Tax Digital."));
     about.exec();
 }
 
@@ -349,10 +347,11 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
             m_authorisedByRefresh = true;
             return;
         }
-        const int status = m_transaction->GetHttpCode();
+        const int status = AnsweredStatus();
         LOG_ENTRY("Error. LastHttpCode = " << status);
-        if (status == 500) {
-            // HMRC's fault, not the token's: keep it so a later press tries the renewal again.
+        if (status >= 500 || status == 429) {
+            // HMRC's fault or its rate limit, not the token's: keep it so a later press tries the
+            // renewal again.
             ShowError(kServerErrorText);
             return;
         }
@@ -435,7 +434,8 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
         CWaitCursor wait;
         exchanged = m_transaction->ExchangeCodeForToken(status);
     }
-    if (exchanged && status == 200) {
+    // A 200 whose answer held no access token authorises nothing.
+    if (exchanged && status == 200 && !m_transaction->GetAccessToken().empty()) {
         m_getObligations->setEnabled(true);
         m_code->setEnabled(false);
         return;
@@ -443,8 +443,14 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
     ShowTokenExchangeError();
 }
 
+int CCalvenorDlg::AnsweredStatus() {
+    // A transfer that broke off (time-out, body too large, dropped) brought no answer, whatever
+    // status line arrived before it did.
+    return m_transaction->GetTransport().GetLastResult() == 0 ? m_transaction->GetHttpCode() : 0;
+}
+
 void CCalvenorDlg::ShowTokenExchangeError() {
-    const int status = m_transaction->GetHttpCode();
+    const int status = AnsweredStatus();
     CTRansactionError error(1, status);
     if (status != 0) {
         error.Decode(m_transaction->GetResponseBody());
@@ -533,12 +539,87 @@ void CCalvenorDlg::ResetCompanies() {
 
 void CCalvenorDlg::OnBnClickedButtonEnterVat() {
     // The filing flow starts from the chosen period.
-    if (m_selectedPeriodIndex < 0 ||
-        static_cast<std::size_t>(m_selectedPeriodIndex) >= m_obligations.size()) {
-        return;
+    if (m_selectedPeriodIndex >= 0 &&
+        static_cast<std::size_t>(m_selectedPeriodIndex) < m_obligations.size()) {
+        const CObligationData& period =
+            m_obligations[static_cast<std::size_t>(m_selectedPeriodIndex)];
+        m_periodStart = period.start;
+        m_periodEnd = period.end;
+        m_periodKey = period.periodKey;
+        m_vatEntry->SetPeriod(m_periodStart, m_periodEnd);
+        m_vatEntry->Clear();
+        RunFilingFlow();
     }
-    const CObligationData& period = m_obligations[static_cast<std::size_t>(m_selectedPeriodIndex)];
-    m_periodStart = period.start;
-    m_periodEnd = period.end;
-    m_periodKey = period.periodKey;
+    // Whatever happened, the next filing starts with Get Obligations: a filed period must not
+    // stay on offer.
+    ResetCompanies();
+}
+
+bool CCalvenorDlg::RunFilingFlow() {
+    for (;;) {
+        m_vatEntry->SetVrn(m_selectedCompanyText);
+        if (m_vatEntry->exec() != kDialogOk) {
+            return false;
+        }
+        ReturnFigures figures;
+        m_vatEntry->GetFigures(figures);
+        if (!figures.entered) {
+            continue;
+        }
+        m_vatConfirm->SetPeriod(m_periodStart, m_periodEnd);
+        m_vatConfirm->SetFigures(figures);
+        m_vatConfirm->SetVrn(m_selectedCompanyText);
+        // Enter closes the confirmation with OK too; only Submit files.
+        if (m_vatConfirm->exec() == kDialogOk && m_vatConfirm->IsSubmitClicked()) {
+            const bool accepted = SubmitReturn(figures);
+            bool retrieved = false;
+            {
+                CWaitCursor wait;
+                retrieved = m_transaction->RetrieveObligations();
+            }
+            if (retrieved) {
+                // Refills the list, or says the filed period was the last open one.
+                OnBnClickedButtonGetObligations();
+            }
+            return accepted;
+        }
+    }
+}
+
+bool CCalvenorDlg::SubmitReturn(ReturnFigures& figures) {
+    figures.periodKey = m_periodKey;
+    CReturnData data;
+    data.BuildJson(figures);
+    m_transaction->SetReturnBody(data.GetJson());
+    int status = 0;
+    bool answered = false;
+    {
+        CWaitCursor wait;
+        answered = m_transaction->SubmitReturn(status);
+    }
+    if (!answered) {
+        // The return may have arrived before the connection failed: filing again blindly could
+        // file it twice, so point the agent at the period list, HMRC's own record.
+        ShowError(CommErrorText(m_transaction->GetCommErrorCode()) +
+                  "\n\nHMRC may have received this return before the connection failed. Use Get "
+                  "Obligations before filing again: a period that is no longer listed has been "
+                  "filed.");
+        return false;
+    }
+    ShowResults(m_periodStart, m_periodEnd, m_periodKey, figures, status == 201);
+    return status == 201;
+}
+
+void CCalvenorDlg::ShowResults(const std::string& periodStart, const std::string& periodEnd,
+                               const std::string& periodKey, const ReturnFigures& figures,
+                               bool success) {
+    CResultsDialog results(this);
+    results.SetTitle(success ? "VAT Submission Results : Success"
+                             : "VAT Submission Results : An ERROR Occurred");
+    results.SetPeriod(periodStart, periodEnd);
+    results.SetPeriodKey(periodKey);
+    results.SetReceiptLines(m_transaction->GetReceiptLines());
+    results.SetCompany(m_selectedCompanyText);
+    results.SetFigures(figures);
+    results.exec();
 }

@@ -7,7 +7,10 @@
 
 #include "AgentProfile.h"
 #include "ExitAreYouSure.h"
+#include "ReturnFigures.h"
 #include "Transaction.h"
+#include "VatConfirm.h"
+#include "VatEntry.h"
 
 class QAction;
 class QComboBox;
@@ -41,10 +44,20 @@ public:
     // Exclamation beep, then `text` under the default title.
     void ShowError(const std::string& text);
     void ShowTokenExchangeError();
+    // The last HMRC status, or 0 when the last transfer failed.
+    int AnsweredStatus();
     void ShowAlreadyAuthorised();
     bool CheckTokenFile(std::string& refreshToken);
     void DeleteTokenFile();
     void ResetCompanies();
+
+    // The filing flow run by Enter VAT Return Figures: entry and confirmation until Cancel or one
+    // submission. True when HMRC accepted the return.
+    bool RunFilingFlow();
+    // Files `figures` for the chosen period and shows HMRC's answer; true only for status 201.
+    bool SubmitReturn(ReturnFigures& figures);
+    void ShowResults(const std::string& periodStart, const std::string& periodEnd,
+                     const std::string& periodKey, const ReturnFigures& figures, bool success);
 
     // Read by the filing flow.
     CTransaction& Transaction() { return *m_transaction; }
@@ -84,6 +97,9 @@ private:
     bool m_authorisedByRefresh = false;
     std::string m_refreshedAccessToken;
     CExitAreYouSure* m_exitAreYouSure = nullptr;
+    // Kept for the window's life, so Back finds the figures as they were left.
+    CVatEntry* m_vatEntry = nullptr;
+    CVatConfirm* m_vatConfirm = nullptr;
     QPushButton* m_exit = nullptr;
     QAction* m_about = nullptr;
 };

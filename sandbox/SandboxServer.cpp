@@ -1,5 +1,6 @@
 #include "SandboxServer.h"
 
+#include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -9,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <random>
@@ -19,6 +21,7 @@
 #include "HttpCore.h"
 #include "ReturnValidation.h"
 #include "SandboxModel.h"
+#include "TestScenarios.h"
 
 namespace calvenor::sandbox {
 
@@ -61,6 +64,7 @@ constexpr const char* kOob = "urn:ietf:wg:oauth:2.0:oob";
 constexpr const char* kVatAccept = "application/vnd.hmrc.1.0+json";
 constexpr long long kRefreshTokenLifetimeSeconds = 18LL * 30 * 24 * 60 * 60;
 constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
+constexpr std::size_t kMaxReceived = 10000;
 
 const std::map<std::string, std::string>& KnownScopes() {
     static const std::map<std::string, std::string> scopes = {
@@ -233,6 +237,12 @@ struct SandboxServer::Impl {
     std::mt19937_64 random;
     std::atomic<int> connections{0};
 
+    std::map<std::string, std::deque<Fault>> faults;     // by path; guarded by mutex
+    std::map<std::string, EndpointValidation> feedback;  // by method and endpoint
+    bool stateReady = false;  // the state file was loaded or created: saving may replace it
+    bool stopping = false;    // guarded by mutex; wakes stalled answers
+    std::condition_variable stopSignal;
+
     std::unique_ptr<CRecordingServer> http;
     std::thread thread;
     int port = 0;
@@ -292,7 +302,8 @@ struct SandboxServer::Impl {
 
     // Callers hold the mutex.
     bool SaveLocked() {
-        if (options.stateFile.empty())
+        // Never write over a state file that was not loaded (or created) first.
+        if (options.stateFile.empty() || !stateReady)
             return true;
         std::string error;
         if (WriteFileAtomically(options.stateFile, model.ToJson(), 0600, &error))
@@ -319,6 +330,7 @@ struct SandboxServer::Impl {
                 return false;
             }
             model = std::move(loaded);
+            stateReady = true;
             return true;
         }
         model = {};
@@ -329,6 +341,7 @@ struct SandboxServer::Impl {
             lastError = "The state file " + path.string() + " cannot be written: " + error;
             return false;
         }
+        stateReady = true;
         return true;
     }
 
@@ -417,6 +430,7 @@ struct SandboxServer::Impl {
                     scopes += (scopes.empty() ? "" : " ") + one;
             }
         }
+        PruneExpiredLocked();
         const std::string authId = RandomHex(32);
         model.pending[authId] = {*clientId, scopes, *redirectUri, param("state").value_or(""),
                                  NowSeconds() + kAuthorisationCodeLifetimeSeconds};
@@ -482,6 +496,17 @@ struct SandboxServer::Impl {
     }
 
     // Callers hold the mutex.
+    // Sign-ins, codes and access tokens nobody used before they expired; callers hold the mutex.
+    void PruneExpiredLocked() {
+        const long long now = NowSeconds();
+        std::erase_if(model.pending, [now](const auto& p) { return p.second.expiresAt <= now; });
+        std::erase_if(model.codes, [now](const auto& c) { return c.second.expiresAt <= now; });
+        std::erase_if(model.accessTokens,
+                      [now](const auto& t) { return t.second.expiresAt <= now; });
+        std::erase_if(model.refreshTokens,
+                      [now](const auto& t) { return t.second.expiresAt <= now; });
+    }
+
     std::string IssueCodeLocked(const std::string& clientId, const std::string& scopes,
                                 const std::string& redirectUri) {
         const std::string code = RandomHex(32);
@@ -519,6 +544,7 @@ struct SandboxServer::Impl {
     // Callers hold the mutex.
     void IssueTokensLocked(httplib::Response& res, const std::string& clientId,
                            const std::string& scopes) {
+        PruneExpiredLocked();
         const std::string access = RandomHex(32);
         const std::string refresh = RandomHex(32);
         model.accessTokens[access] = {clientId, scopes, NowSeconds() + kAccessTokenLifetimeSeconds,
@@ -723,11 +749,20 @@ struct SandboxServer::Impl {
             return ApiError(res, 400, "INVALID_DATE_RANGE",
                             "Invalid date range, must be 366 days or less");
 
-        const ClientCompany* client = ClientFor(vrn, res);
-        if (!client)
-            return;
+        std::vector<Obligation> source;
+        const auto scenario = ObligationsScenario(Trim(req.get_header_value("Gov-Test-Scenario")));
+        if (scenario) {
+            if (scenario->status != 200)
+                return ApiError(res, scenario->status, scenario->code, scenario->message);
+            source = scenario->obligations;
+        } else {
+            const ClientCompany* client = ClientFor(vrn, res);
+            if (!client)
+                return;
+            source = client->obligations;
+        }
         std::vector<Obligation> list;
-        for (const auto& o : client->obligations) {
+        for (const auto& o : source) {
             if (status && o.fulfilled != (*status == "F"))
                 continue;
             if (from && o.end < *from)
@@ -747,6 +782,11 @@ struct SandboxServer::Impl {
         std::lock_guard lock(mutex);
         if (!Gate(req, res, "write:vat"))
             return;
+        if (!IsNineDigits(req.matches[1].str()))
+            return ApiError(res, 400, "VRN_INVALID", "The provided VRN is invalid");
+        if (const auto scenario =
+                SubmitReturnScenario(Trim(req.get_header_value("Gov-Test-Scenario"))))
+            return ApiError(res, scenario->status, scenario->code, scenario->message);
         ClientCompany* client = ClientFor(req.matches[1], res);
         if (!client)
             return;
@@ -825,6 +865,9 @@ struct SandboxServer::Impl {
                 return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '#';
             }))
             return ApiError(res, 400, "PERIOD_KEY_INVALID", "Invalid period key");
+        if (const auto scenario =
+                ViewReturnScenario(Trim(req.get_header_value("Gov-Test-Scenario"))))
+            return ApiError(res, scenario->status, scenario->code, scenario->message);
         if (!ClientFor(vrn, res))
             return;
         const auto filed = std::find_if(
@@ -863,11 +906,165 @@ struct SandboxServer::Impl {
         return path.rfind("/_sandbox/", 0) == 0 || path.rfind("/test/", 0) == 0;
     }
 
-    // Every route goes through here: VAT API answers carry a correlation id.
+    // ---- fraud-prevention feedback, faults ----
+
+    void Validate(const std::string& method, const std::string& endpoint, const std::string& path) {
+        const auto* head = CRecordingServer::CurrentHead();
+        EndpointValidation v{
+            method, endpoint, path, IsoTime(Now(), true, "Z"),
+            ValidateFraudHeaders(head ? head->headerLines : std::vector<std::string>{})};
+        std::lock_guard lock(mutex);
+        feedback[method + " " + endpoint] = std::move(v);
+    }
+
+    void Feedback(const httplib::Request& req, httplib::Response& res) {
+        const FormParams query = QueryOf(req);
+        const auto method = query.find("connectionMethod");
+        if (method == query.end() || method->second.front() != kDesktopAppDirect)
+            return ApiError(res, 400, "INVALID_CONNECTION_METHOD",
+                            "connectionMethod must be DESKTOP_APP_DIRECT: the sandbox checks the "
+                            "headers of that connection method");
+        std::lock_guard lock(mutex);
+        if (feedback.empty())
+            return ApiError(res, 404, "NO_DATA_FOUND",
+                            "No requests to the VAT API have been received yet");
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
+        auto findings = [&w](const char* name, const char* code,
+                             const std::vector<HeaderFinding>& list) {
+            w.Key(name);
+            w.StartArray();
+            for (const auto& f : list) {
+                w.StartObject();
+                w.Key("code");
+                w.String(code);
+                w.Key("message");
+                w.String(f.message.c_str());
+                w.Key("headers");
+                w.StartArray();
+                w.String(f.header.c_str());
+                w.EndArray();
+                w.EndObject();
+            }
+            w.EndArray();
+        };
+        w.StartObject();
+        w.Key("specVersion");
+        w.String("3.3");
+        w.Key("connectionMethod");
+        w.String(kDesktopAppDirect);
+        w.Key("requests");
+        w.StartArray();
+        for (const auto& [key, v] : feedback) {
+            w.StartObject();
+            w.Key("method");
+            w.String(v.method.c_str());
+            w.Key("endpoint");
+            w.String(v.endpoint.c_str());
+            w.Key("path");
+            w.String(v.path.c_str());
+            w.Key("requestTimestamp");
+            w.String(v.requestTimestamp.c_str());
+            w.Key("code");
+            w.String(v.result.code.c_str());
+            w.Key("message");
+            w.String(v.result.code == "VALID_HEADERS" ? "All headers appear to be valid"
+                     : v.result.code == "INVALID_HEADERS"
+                         ? "At least 1 header is invalid"
+                         : "At least 1 header is potentially invalid");
+            findings("errors", "INVALID_HEADER", v.result.errors);
+            findings("warnings", "POTENTIALLY_INVALID_HEADER", v.result.warnings);
+            w.EndObject();
+        }
+        w.EndArray();
+        w.EndObject();
+        Json(res, 200, buffer.GetString());
+    }
+
+    std::optional<Fault> TakeFault(const std::string& path) {
+        std::lock_guard lock(mutex);
+        for (const std::string& key : {path, std::string("*")}) {
+            auto it = faults.find(key);
+            if (it == faults.end() || it->second.empty())
+                continue;
+            Fault fault = it->second.front();
+            if (--it->second.front().times <= 0)
+                it->second.pop_front();
+            if (it->second.empty())
+                faults.erase(it);
+            return fault;
+        }
+        return std::nullopt;
+    }
+
+    // Answers in place of the route; false when the route should still run.
+    bool AnswerInstead(const Fault& fault, httplib::Response& res) {
+        switch (fault.kind) {
+            case Fault::Kind::Respond: {
+                std::string type =
+                    fault.body.empty() || fault.body[0] == '{' || fault.body[0] == '['
+                        ? kJson
+                        : "text/plain";
+                for (const auto& [name, value] : fault.headers)
+                    if (Lower(name) == "content-type")
+                        type = value;
+                res.status = fault.status;
+                res.set_content(fault.body, type);
+                for (const auto& [name, value] : fault.headers)
+                    if (Lower(name) != "content-type")
+                        res.set_header(name, value);
+                return true;
+            }
+            case Fault::Kind::Throttle:
+                ApiError(res, 429, "MESSAGE_THROTTLED_OUT",
+                         "The request for the API is throttled as you have exceeded your quota.");
+                return true;
+            case Fault::Kind::OversizedBody: {
+                res.status = fault.status;
+                const std::size_t size = fault.bodyBytes;
+                res.set_content_provider(
+                    size, kJson,
+                    [size](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                        static const std::string filler(64 * 1024, ' ');
+                        std::string chunk = filler.substr(0, std::min(length, filler.size()));
+                        // A JSON object whose padding never ends before the size does.
+                        if (offset == 0 && !chunk.empty())
+                            chunk[0] = '{';
+                        if (offset + chunk.size() == size && !chunk.empty())
+                            chunk.back() = '}';
+                        return sink.write(chunk.data(), chunk.size());
+                    });
+                return true;
+            }
+            case Fault::Kind::Stall: {
+                std::unique_lock lock(mutex);
+                if (stopSignal.wait_for(lock, fault.delay, [this] { return stopping; })) {
+                    CRecordingServer::SuppressCurrentAnswer();
+                    return true;
+                }
+                return false;
+            }
+            default:
+                return false;
+        }
+    }
+
+    static std::string Lower(std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    }
+
+    // Every route goes through here: faults are met, VAT API requests get their fraud-prevention
+    // headers checked and their answers a correlation id.
     using Route = void (Impl::*)(const httplib::Request&, httplib::Response&);
-    httplib::Server::Handler Serve(Route route, bool vatApi) {
-        return [this, route, vatApi](const httplib::Request& req, httplib::Response& res) {
-            if (vatApi) {
+    httplib::Server::Handler Serve(Route route, const char* vatEndpoint = nullptr) {
+        return [this, route, vatEndpoint](const httplib::Request& req, httplib::Response& res) {
+            const auto* head = CRecordingServer::CurrentHead();
+            const std::string path =
+                head ? head->target.substr(0, head->target.find('?')) : req.path;
+            if (vatEndpoint) {
+                Validate(req.method, vatEndpoint, path);
                 std::string id;
                 {
                     std::lock_guard lock(mutex);
@@ -875,8 +1072,75 @@ struct SandboxServer::Impl {
                 }
                 res.set_header("X-CorrelationId", id);
             }
+            const std::optional<Fault> fault = IsControlPath(path) ? std::nullopt : TakeFault(path);
+            if (fault && AnswerInstead(*fault, res))
+                return;
             (this->*route)(req, res);
+            if (!fault)
+                return;
+            if (fault->kind == Fault::Kind::DropAfterHeaders)
+                CRecordingServer::CutCurrentAnswer(0);
+            if (fault->kind == Fault::Kind::DropMidBody)
+                CRecordingServer::CutCurrentAnswer(res.body.size() / 2);
+            if (fault->kind == Fault::Kind::DropWithoutAnswer)
+                CRecordingServer::SuppressCurrentAnswer();
         };
+    }
+
+    // POST /_sandbox/faults
+    // {"path","kind","status","headers":{…},"body","delay_ms","body_bytes","times"}
+    void ArmFaultRequest(const httplib::Request& req, httplib::Response& res) {
+        if (req.remote_addr != "127.0.0.1")
+            return ApiError(res, 403, "FORBIDDEN", "Faults are armed from this machine only");
+        rapidjson::Document doc;
+        doc.Parse(req.body.c_str(), req.body.size());
+        if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("path") ||
+            !doc["path"].IsString() || !doc.HasMember("kind") || !doc["kind"].IsString())
+            return ApiError(res, 400, "INVALID_REQUEST",
+                            "Send a JSON object with at least path and kind");
+        static const std::map<std::string, Fault::Kind> kinds = {
+            {"respond", Fault::Kind::Respond},
+            {"stall", Fault::Kind::Stall},
+            {"drop-after-headers", Fault::Kind::DropAfterHeaders},
+            {"drop-mid-body", Fault::Kind::DropMidBody},
+            {"drop-without-answer", Fault::Kind::DropWithoutAnswer},
+            {"oversized-body", Fault::Kind::OversizedBody},
+            {"throttle", Fault::Kind::Throttle},
+        };
+        const auto kind = kinds.find(doc["kind"].GetString());
+        if (kind == kinds.end())
+            return ApiError(res, 400, "INVALID_REQUEST",
+                            "kind must be respond, stall, drop-after-headers, drop-mid-body, "
+                            "drop-without-answer, oversized-body or throttle");
+        Fault fault;
+        fault.kind = kind->second;
+        auto integer = [&doc](const char* name, long long fallback, long long low, long long high) {
+            if (!doc.HasMember(name) || !doc[name].IsInt64())
+                return fallback;
+            return std::clamp<long long>(doc[name].GetInt64(), low, high);
+        };
+        fault.status = static_cast<int>(
+            integer("status", fault.kind == Fault::Kind::OversizedBody ? 200 : 500, 100, 599));
+        fault.delay = std::chrono::milliseconds(integer("delay_ms", 0, 0, 600000));
+        fault.bodyBytes = static_cast<std::size_t>(integer("body_bytes", 16 << 20, 0, 1LL << 32));
+        fault.times = static_cast<int>(integer("times", 1, 1, 1000000));
+        if (doc.HasMember("body") && doc["body"].IsString())
+            fault.body = doc["body"].GetString();
+        if (doc.HasMember("headers") && doc["headers"].IsObject())
+            for (const auto& m : doc["headers"].GetObject())
+                if (m.value.IsString())
+                    fault.headers.emplace_back(m.name.GetString(), m.value.GetString());
+        {
+            std::lock_guard lock(mutex);
+            faults[doc["path"].GetString()].push_back(fault);
+        }
+        res.status = 204;
+    }
+
+    void ClearFaultsRequest(const httplib::Request&, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        faults.clear();
+        res.status = 204;
     }
 
     void Record(const httplib::Request& req) {
@@ -888,6 +1152,9 @@ struct SandboxServer::Impl {
             return;
         std::lock_guard lock(mutex);
         received.push_back(std::move(r));
+        // A sandbox left running for days keeps only the most recent requests.
+        if (received.size() > kMaxReceived)
+            received.erase(received.begin(), received.begin() + (received.size() - kMaxReceived));
     }
 
     void Index(const httplib::Request&, httplib::Response& res) {
@@ -906,14 +1173,21 @@ struct SandboxServer::Impl {
         server.set_write_timeout(10);
         server.set_payload_max_length(kMaxBodyBytes);
 
-        server.Get("/", Serve(&Impl::Index, false));
-        server.Get("/oauth/authorize", Serve(&Impl::Authorize, false));
-        server.Get("/oauth/start", Serve(&Impl::SignInPage, false));
-        server.Post("/oauth/grant", Serve(&Impl::Grant, false));
-        server.Post("/oauth/token", Serve(&Impl::Token, false));
-        server.Get(R"(/organisations/vat/([^/]*)/obligations)", Serve(&Impl::GetObligations, true));
-        server.Post(R"(/organisations/vat/([^/]*)/returns)", Serve(&Impl::SubmitReturn, true));
-        server.Get(R"(/organisations/vat/([^/]*)/returns/([^/]*))", Serve(&Impl::ViewReturn, true));
+        server.Get("/", Serve(&Impl::Index));
+        server.Get("/oauth/authorize", Serve(&Impl::Authorize));
+        server.Get("/oauth/start", Serve(&Impl::SignInPage));
+        server.Post("/oauth/grant", Serve(&Impl::Grant));
+        server.Post("/oauth/token", Serve(&Impl::Token));
+        server.Get(R"(/organisations/vat/([^/]*)/obligations)",
+                   Serve(&Impl::GetObligations, "/organisations/vat/{vrn}/obligations"));
+        server.Post(R"(/organisations/vat/([^/]*)/returns)",
+                    Serve(&Impl::SubmitReturn, "/organisations/vat/{vrn}/returns"));
+        server.Get(R"(/organisations/vat/([^/]*)/returns/([^/]*))",
+                   Serve(&Impl::ViewReturn, "/organisations/vat/{vrn}/returns/{periodKey}"));
+        server.Get("/test/fraud-prevention-headers/vat-mtd/validation-feedback",
+                   Serve(&Impl::Feedback));
+        server.Post("/_sandbox/faults", Serve(&Impl::ArmFaultRequest));
+        server.Delete("/_sandbox/faults", Serve(&Impl::ClearFaultsRequest));
 
         // Answers the routes did not make (unknown paths, unreadable requests) get HMRC-style
         // bodies.
@@ -1001,10 +1275,18 @@ bool SandboxServer::Start(int port) {
         d.port = port;
     }
     d.connections = 0;
+    {
+        std::lock_guard lock(d.mutex);
+        d.stopping = false;
+    }
     d.http = std::move(server);
-    d.thread = std::thread([&d] { d.http->listen_after_bind(); });
+    auto listenerEnded = std::make_shared<std::atomic<bool>>(false);
+    d.thread = std::thread([&d, listenerEnded] {
+        d.http->listen_after_bind();
+        *listenerEnded = true;
+    });
     // Stop() must not race the listener's start: httplib ignores a stop before it runs.
-    while (!d.http->is_running())
+    while (!d.http->is_running() && !*listenerEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
@@ -1013,6 +1295,11 @@ void SandboxServer::Stop() {
     Impl& d = *m_impl;
     if (!d.thread.joinable())
         return;
+    {
+        std::lock_guard lock(d.mutex);
+        d.stopping = true;
+    }
+    d.stopSignal.notify_all();
     d.http->BeginStopping();
     d.http->stop();
     d.thread.join();
@@ -1120,6 +1407,26 @@ void SandboxServer::RevokeAllTokens() {
 void SandboxServer::ExpireAuthorisationCodes() {
     std::lock_guard lock(m_impl->mutex);
     m_impl->model.codes.clear();
+}
+
+void SandboxServer::ArmFault(std::string path, Fault fault) {
+    if (fault.times < 1)
+        return;
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->faults[std::move(path)].push_back(std::move(fault));
+}
+
+void SandboxServer::ClearFaults() {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->faults.clear();
+}
+
+std::vector<EndpointValidation> SandboxServer::FraudFeedback() const {
+    std::lock_guard lock(m_impl->mutex);
+    std::vector<EndpointValidation> list;
+    for (const auto& [key, v] : m_impl->feedback)
+        list.push_back(v);
+    return list;
 }
 
 std::vector<SandboxServer::ClientSummary> SandboxServer::Clients() const {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "FraudHeaderValidator.h"
 #include "SandboxTypes.h"
 
 // A local stand-in for HMRC's OAuth and MTD VAT endpoints, served over HTTP on 127.0.0.1. The
@@ -71,6 +72,36 @@ struct ReceivedRequest {
     std::string Path() const;
 };
 
+// A failure the next request(s) to a path meet, for reliability tests (armed through ArmFault or
+// POST /_sandbox/faults).
+struct Fault {
+    enum class Kind {
+        Respond,            // answer `status`, `headers` and `body` instead of the real answer
+        Stall,              // wait `delay`, then handle the request as usual
+        DropAfterHeaders,   // handle it, send the status line and headers, then close
+        DropMidBody,        // handle it, send the headers and half the body, then close
+        DropWithoutAnswer,  // handle it, then close without sending anything
+        OversizedBody,      // answer `status` with a body of `bodyBytes` bytes
+        Throttle,           // 429 MESSAGE_THROTTLED_OUT, as HMRC's rate limit answers
+    };
+    Kind kind = Kind::Respond;
+    int status = 500;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    std::chrono::milliseconds delay{0};
+    std::size_t bodyBytes = 16 * 1024 * 1024;
+    int times = 1;  // how many requests it applies to
+};
+
+// The fraud-prevention header check of the last request to one VAT endpoint.
+struct EndpointValidation {
+    std::string method;    // "GET"
+    std::string endpoint;  // "/organisations/vat/{vrn}/obligations"
+    std::string path;      // the path as requested
+    std::string requestTimestamp;
+    FraudValidation result;
+};
+
 class SandboxServer {
 public:
     explicit SandboxServer(SandboxOptions options = {});
@@ -121,6 +152,16 @@ public:
     void RevokeAllTokens();
     // Every authorisation code issued so far stops working (400 invalid_grant).
     void ExpireAuthorisationCodes();
+    // The next `fault.times` requests whose path (without query) is `path` ("*": any path) meet
+    // the fault. Faults for one path are met in the order armed.
+    void ArmFault(std::string path, Fault fault);
+    void ClearFaults();
+
+    // The fraud-prevention header check of the last request to each VAT endpoint, as served at
+    // GET
+    // /test/fraud-prevention-headers/vat-mtd/validation-feedback?connectionMethod=DESKTOP_APP_DIRECT
+    std::vector<EndpointValidation> FraudFeedback() const;
+
     // Returns accepted so far, oldest first.
     std::vector<FiledReturn> FiledReturns() const;
 

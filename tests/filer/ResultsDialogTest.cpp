@@ -129,7 +129,7 @@ TEST_F(ResultsWindow, AutomaticCopyThatCannotBeWrittenIsLoggedOnly) {
     EXPECT_NE(ReadFile(home.LogPath()).find("Failed to open autosave file"), std::string::npos);
 }
 
-TEST_F(ResultsWindow, EnterSavesTheReceiptFile) {
+TEST_F(ResultsWindow, EnterSavesTheReceiptFileOverAnOlderOne) {
     const auto target = folder / "receipt.txt";
     WriteFile(target, "an older, longer receipt that must be replaced entirely\n");
     ui.QueueSaveFileName(QString::fromStdString(target.string()));
@@ -137,7 +137,6 @@ TEST_F(ResultsWindow, EnterSavesTheReceiptFile) {
     QTest::keyClick(results.ReceiptBox(), Qt::Key_Return);
     ASSERT_EQ(ui.FileDialogs().size(), 1U);
     const FileDialogRequest& request = ui.FileDialogs()[0].request;
-    EXPECT_TRUE(ui.FileDialogs()[0].save);
     EXPECT_EQ(request.initialName, "Submission Receipt.txt");
     EXPECT_EQ(request.filters.value(0), "Submission Receipt Files (*.txt)");
     EXPECT_EQ(request.defaultSuffix, "txt");
@@ -146,23 +145,18 @@ TEST_F(ResultsWindow, EnterSavesTheReceiptFile) {
     EXPECT_TRUE(results.isVisible());
 }
 
-TEST_F(ResultsWindow, CancelledSaveWritesNothing) {
+TEST_F(ResultsWindow, CancelledOrFailedSaveLeavesNoFile) {
+    const auto missing = folder / "missing" / "receipt.txt";
     ui.QueueSaveFileName(std::nullopt);
+    ui.QueueSaveFileName(QString::fromStdString(missing.string()));
     Open();
     results.OnBnClickedSave();
-    EXPECT_TRUE(FilesIn(folder.Path()).empty());
     EXPECT_TRUE(ui.Messages().empty());
-}
-
-TEST_F(ResultsWindow, UnwritableTargetIsReportedAndLeavesNoFile) {
-    const auto target = folder / "missing" / "receipt.txt";
-    ui.QueueSaveFileName(QString::fromStdString(target.string()));
-    Open();
     results.OnBnClickedSave();
     ASSERT_EQ(ui.Messages().size(), 1U);
     EXPECT_EQ(ui.Messages()[0].title, "Error opening File");
     EXPECT_EQ(ui.Messages()[0].text,
-              QString::fromStdString("Unable to open file " + target.string()));
+              QString::fromStdString("Unable to open file " + missing.string()));
     EXPECT_EQ(ui.Messages()[0].beep, BeepKind::Exclamation);
     EXPECT_TRUE(FilesIn(folder.Path()).empty());
 }

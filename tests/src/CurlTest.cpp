@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "Log.h"
 #include "RecordingServer.h"
 #include "TestSupport.h"
@@ -35,6 +37,7 @@ struct StatusRow {
     const char* name;
     std::string answer;
     int status;
+    friend void PrintTo(const StatusRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class StatusLineTest : public CurlTest, public ::testing::WithParamInterface<StatusRow> {};
@@ -120,6 +123,7 @@ struct LocationRow {
     std::string headerLine;
     bool found;
     std::string target;
+    friend void PrintTo(const LocationRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class LocationTest : public CurlTest, public ::testing::WithParamInterface<LocationRow> {};
@@ -335,6 +339,9 @@ TEST_F(CurlTest, AFreshConnectionIsNeverResentWhenItDrops) {
 struct ResultRow {
     int result;
     int code;
+    friend void PrintTo(const ResultRow& row, std::ostream* os) {
+        *os << row.result << " -> " << row.code;
+    }
 };
 
 class ErrorCodeTest : public ::testing::TestWithParam<ResultRow> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <optional>
 
@@ -217,6 +219,7 @@ struct OperationRow {
     const char* name;
     bool serverUp;
     std::function<void(CTransaction&)> run;
+    friend void PrintTo(const OperationRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class MethodAfterOperationTest : public ::testing::TestWithParam<OperationRow> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -107,6 +109,7 @@ struct TokenAnswerRow {
     std::string access;
     std::int32_t expires;
     bool logged;
+    friend void PrintTo(const TokenAnswerRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class TokenAnswerTest : public ServiceOperationsTest,
@@ -228,8 +231,13 @@ TEST_F(ServiceOperationsTest, AFailedRetrievalLeavesThePreviousList) {
     T().ResetTransport();
     T().SetServiceBaseUrl(m_server.BaseUrl());
     Reply("/organisations/vat/123456789/obligations", Answer::Http(200, "OK", {}, "not json"));
-    EXPECT_TRUE(
-        T().RetrieveObligations());  // works again after the reset; an unusable body is no periods
+    EXPECT_FALSE(T().RetrieveObligations());  // an unusable body is a failure, not "no periods"
+    EXPECT_NE(Log().find("CTransaction::RetrieveObligations : Unusable obligations answer\r\n"),
+              std::string::npos);
+    EXPECT_EQ(T().GetObligations().size(), 1u);
+    Reply("/organisations/vat/123456789/obligations",
+          Answer::Http(200, "OK", {}, "{\"obligations\":[]}"));
+    EXPECT_TRUE(T().RetrieveObligations());  // works again after the reset
     EXPECT_TRUE(T().GetObligations().empty());
 }
 
@@ -260,6 +268,7 @@ struct ReceiptRow {
     std::vector<std::string> headers;
     std::string body;
     std::vector<std::string> lines;
+    friend void PrintTo(const ReceiptRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class AcceptedReceiptTest : public ServiceOperationsTest,
@@ -300,6 +309,7 @@ struct RejectionRow {
     int status;
     std::string body;
     std::vector<std::string> tail;  // from line 5 on
+    friend void PrintTo(const RejectionRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class RejectedReceiptTest : public ServiceOperationsTest,

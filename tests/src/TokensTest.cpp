@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "TestSupport.h"
 
 using namespace calvenor::test;
@@ -72,6 +74,7 @@ struct LoadRow {
     std::string content;
     std::string access, refresh;
     std::int32_t expires;
+    friend void PrintTo(const LoadRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class TokenLoadTest : public TokensTest, public ::testing::WithParamInterface<LoadRow> {};

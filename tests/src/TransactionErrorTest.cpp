@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 struct TextRow {
@@ -10,6 +12,7 @@ struct TextRow {
     int status;
     bool found;
     std::string text;
+    friend void PrintTo(const TextRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class ErrorTextTest : public ::testing::TestWithParam<TextRow> {};
@@ -45,6 +48,7 @@ struct DecodeRow {
     std::string body;
     bool decoded;
     std::vector<std::string> lines;
+    friend void PrintTo(const DecodeRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class DecodeTest : public ::testing::TestWithParam<DecodeRow> {};

@@ -202,8 +202,10 @@ CShotDriver::CShotDriver(QObject* parent) : QObject(parent) {
     QDir().mkpath(m_dir);
     const QString tour = Env("CALVENOR_SHOT_TOUR");
     if (tour == QLatin1String("filer")) {
+        m_prefix = QStringLiteral("calvenor");
         BuildFilerTour();
     } else if (tour == QLatin1String("approvals")) {
+        m_prefix = QStringLiteral("pellwick");
         BuildApprovalsTour();
     }
     connect(&m_timer, &QTimer::timeout, this, &CShotDriver::Tick);
@@ -239,7 +241,7 @@ bool CShotDriver::HandleStrayMessage() {
     QMessageBox* box = VisibleMessageBox();
     if (box == nullptr)
         return false;
-    Shot(box, QStringLiteral("message-%1").arg(++m_messages));
+    Shot(box, QStringLiteral("%1-message-%2").arg(m_prefix).arg(++m_messages));
     std::fprintf(stderr, "message: %s: %s\n", qPrintable(box->windowTitle()),
                  qPrintable(box->text()));
     Answer(box, QStringLiteral("OK"));

@@ -44,6 +44,7 @@ private:
     int m_messages = 0;
     int m_clientIndex = 1;
     QString m_dir;
+    QString m_prefix;  // file names start with the program's name
     QHash<QWidget*, QString> m_firstFocus;
     QTimer m_timer;
 };

@@ -1,12 +1,11 @@
 #include "AboutDlg.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include "ProgramIcons.h"
 
 namespace {
 
@@ -25,18 +24,20 @@ QLineEdit* ReadOnlyLine(QWidget* parent, const QString& name) {
 
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+CAboutDlg::CAboutDlg(const QString& title, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("aboutDialog"));
-    setWindowTitle(QStringLiteral("About Calvenor"));
-    setWindowIcon(calvenor::FilerIcon());
+    setWindowTitle(title);
+    const QIcon programIcon = parent ? parent->window()->windowIcon() : QApplication::windowIcon();
+    setWindowIcon(programIcon);
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(calvenor::FilerIcon().pixmap(32, 32));
+    icon->setPixmap(programIcon.pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
     m_version = ReadOnlyLine(this, QStringLiteral("versionLine"));
     m_version->setAccessibleName(QStringLiteral("Version"));
     m_notice = ReadOnlyLine(this, QStringLiteral("noticeLine"));
     m_notice->setAccessibleName(QStringLiteral("Notice"));
+    m_notice->hide();
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
@@ -60,17 +61,6 @@ void CAboutDlg::SetVersionLine(const QString& text) {
 
 void CAboutDlg::SetNoticeLine(const QString& text) {
     m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
     m_notice->setCursorPosition(0);
-}
-
-QString CAboutDlg::VersionLine(int major, int minor, int build) {
-    return QStringLiteral("Calvenor  Ver %1.%2.%3").arg(major).arg(minor).arg(build);
-}
-
-QString CAboutDlg::ProgramVersionLine() {
-    return VersionLine(CALVENOR_VERSION_MAJOR, CALVENOR_VERSION_MINOR, CALVENOR_VERSION_BUILD);
-}
-
-QString CAboutDlg::NoticeLine() {
-    return QStringLiteral("Files VAT returns with HMRC through Making Tax Digital.");
 }

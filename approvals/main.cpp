@@ -1,0 +1,5 @@
+#include "PellwickApp.h"
+
+int main(int argc, char** argv) {
+    return CPellwickApp::Run(argc, argv);
+}
