@@ -347,10 +347,11 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
             m_authorisedByRefresh = true;
             return;
         }
-        const int status = m_transaction->GetHttpCode();
+        const int status = AnsweredStatus();
         LOG_ENTRY("Error. LastHttpCode = " << status);
-        if (status == 500) {
-            // HMRC's fault, not the token's: keep it so a later press tries the renewal again.
+        if (status >= 500 || status == 429) {
+            // HMRC's fault or its rate limit, not the token's: keep it so a later press tries the
+            // renewal again.
             ShowError(kServerErrorText);
             return;
         }
@@ -433,7 +434,8 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
         CWaitCursor wait;
         exchanged = m_transaction->ExchangeCodeForToken(status);
     }
-    if (exchanged && status == 200) {
+    // A 200 whose answer held no access token authorises nothing.
+    if (exchanged && status == 200 && !m_transaction->GetAccessToken().empty()) {
         m_getObligations->setEnabled(true);
         m_code->setEnabled(false);
         return;
@@ -441,8 +443,14 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
     ShowTokenExchangeError();
 }
 
+int CCalvenorDlg::AnsweredStatus() {
+    // A transfer that broke off (time-out, body too large, dropped) brought no answer, whatever
+    // status line arrived before it did.
+    return m_transaction->GetTransport().GetLastResult() == 0 ? m_transaction->GetHttpCode() : 0;
+}
+
 void CCalvenorDlg::ShowTokenExchangeError() {
-    const int status = m_transaction->GetHttpCode();
+    const int status = AnsweredStatus();
     CTRansactionError error(1, status);
     if (status != 0) {
         error.Decode(m_transaction->GetResponseBody());

@@ -28,6 +28,7 @@ CObligations::~CObligations() = default;
 
 void CObligations::Parse() {
     m_obligations.clear();
+    m_complete = false;
     rapidjson::Document document;
     document.Parse<rapidjson::kParseIterativeFlag>(m_body.c_str(), m_body.size());
     if (document.HasParseError() || !document.IsObject())
@@ -54,4 +55,5 @@ void CObligations::Parse() {
         text("received", record.received);
         m_obligations.push_back(std::move(record));
     }
+    m_complete = true;
 }

@@ -34,10 +34,14 @@ public:
 
     const std::string& GetBody() const { return m_body; }
     const std::vector<CObligationData>& GetObligations() const { return m_obligations; }
+    // True when the body was an obligations answer read to its end: a JSON object whose
+    // "obligations" array held only complete records.
+    bool IsComplete() const { return m_complete; }
 
 private:
     void Parse();
 
     std::string m_body;
     std::vector<CObligationData> m_obligations;
+    bool m_complete = false;
 };

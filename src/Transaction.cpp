@@ -138,6 +138,9 @@ std::string CTransaction::SaveTokens() {
 bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
     m_transport->UseGet();
     PrepareCodeExchange();
+    // The code is single-use: libcurl's resend over a reused connection that died would spend
+    // it a second time, and the tokens of the first answer would be lost.
+    m_transport->UseFreshConnection();
     if (!m_transport->DoTransaction()) {
         httpStatus = 0;
         m_commErrorCode = m_transport->GetErrorCode();
@@ -146,6 +149,8 @@ bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
         return false;
     }
     httpStatus = m_transport->GetHttpCode();
+    // An earlier exchange's token must not pass for this one's when its answer is unreadable.
+    m_accessToken.clear();
     if (httpStatus == 200) {
         if (!m_transport->GetTokens(m_accessToken, m_refreshToken, m_expiresIn)) {
             LOG_ENTRY("GetBearerToken Fail ResponseCode =  " << httpStatus);
@@ -165,6 +170,8 @@ bool CTransaction::ExchangeRefreshTokenForToken(std::string& newAccessToken) {
     bool result = false;
     m_transport->UsePost();
     PrepareRefresh();
+    // As for the code: a resent renewal would spend the refresh token twice.
+    m_transport->UseFreshConnection();
     if (!m_transport->DoTransaction()) {
         m_commErrorCode = m_transport->GetErrorCode();
         LOG_ENTRY("DoTransaction Fail : " << m_commErrorCode);
@@ -224,7 +231,14 @@ bool CTransaction::RetrieveObligations() {
     const int status = m_transport->GetHttpCode();
     m_transport->UseGet();
     if (status == 200) {
-        m_obligationsParser = std::make_unique<CObligations>(m_transport->GetResponseBody());
+        auto parser = std::make_unique<CObligations>(m_transport->GetResponseBody());
+        // An answer that cannot be read whole is a failure, never "no open periods" or a list
+        // with periods missing.
+        if (!parser->IsComplete()) {
+            LOG_ENTRY("Unusable obligations answer");
+            return false;
+        }
+        m_obligationsParser = std::move(parser);
         m_obligations = m_obligationsParser->GetObligations();
         return true;
     }

@@ -19,6 +19,7 @@ struct ParseRow {
     const char* name;
     std::string body;
     std::vector<CObligationData> records;
+    bool complete = false;  // read to its end: the retrieval may use it
     friend void PrintTo(const ParseRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -28,6 +29,7 @@ TEST_P(ObligationsParseTest, KeepsCompleteRecordsInArrayOrder) {
     const CObligations obligations(GetParam().body);
     EXPECT_EQ(obligations.GetBody(), GetParam().body);
     EXPECT_EQ(obligations.GetObligations(), GetParam().records);
+    EXPECT_EQ(obligations.IsComplete(), GetParam().complete);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -36,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseRow{"ThreeOpenPeriods",
                  R"({"obligations":[)" + Period("18A1") + "," + Period("18A2") + "," +
                      Period("18A3") + "]}",
-                 {Record("18A1"), Record("18A2"), Record("18A3")}},
+                 {Record("18A1"), Record("18A2"), Record("18A3")},
+                 true},
         ParseRow{"SecondLacksDueStopsThere",
                  R"({"obligations":[)" + Period("18A1") +
                      R"(,{"start":"s","end":"e","status":"O","periodKey":"X"},)" + Period("18A3") +
@@ -45,14 +48,16 @@ INSTANTIATE_TEST_SUITE_P(
         ParseRow{"ReceivedOnlyWhereSent",
                  R"({"obligations":[)" + Period("18A1", R"(,"received":"2023-07-01")") + "," +
                      Period("18A2") + "]}",
-                 {Record("18A1", "2023-07-01"), Record("18A2")}},
+                 {Record("18A1", "2023-07-01"), Record("18A2")},
+                 true},
         ParseRow{
             "NumericMemberCountsAsMissing",
             R"({"obligations":[{"start":"s","end":"e","due":"d","status":"O","periodKey":18}]})",
             {}},
         ParseRow{"NonStringReceivedIsEmpty",
                  R"({"obligations":[)" + Period("K", R"(,"received":1)") + "]}",
-                 {Record("K")}},
+                 {Record("K")},
+                 true},
         ParseRow{"ObligationsAsAnObject", R"({"obligations":{"start":"s"}})", {}},
         ParseRow{"NoObligationsMember", R"({"code":"NOT_FOUND"})", {}},
         ParseRow{"ElementNotAnObjectStopsThere",

@@ -231,8 +231,13 @@ TEST_F(ServiceOperationsTest, AFailedRetrievalLeavesThePreviousList) {
     T().ResetTransport();
     T().SetServiceBaseUrl(m_server.BaseUrl());
     Reply("/organisations/vat/123456789/obligations", Answer::Http(200, "OK", {}, "not json"));
-    EXPECT_TRUE(
-        T().RetrieveObligations());  // works again after the reset; an unusable body is no periods
+    EXPECT_FALSE(T().RetrieveObligations());  // an unusable body is a failure, not "no periods"
+    EXPECT_NE(Log().find("CTransaction::RetrieveObligations : Unusable obligations answer\r\n"),
+              std::string::npos);
+    EXPECT_EQ(T().GetObligations().size(), 1u);
+    Reply("/organisations/vat/123456789/obligations",
+          Answer::Http(200, "OK", {}, "{\"obligations\":[]}"));
+    EXPECT_TRUE(T().RetrieveObligations());  // works again after the reset
     EXPECT_TRUE(T().GetObligations().empty());
 }
 
