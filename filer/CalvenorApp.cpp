@@ -111,10 +111,13 @@ void CCalvenorApp::HandOverScreenFacts() {
     if (screen == nullptr) {
         return;
     }
+    // HMRC asks for device pixels and the desktop's scaling; with high-DPI scaling Qt reports
+    // the size and DPI in device-independent units, so scale them back by the pixel ratio.
+    const qreal ratio = screen->devicePixelRatio();
     ScreenFacts facts;
-    facts.width = screen->size().width();
-    facts.height = screen->size().height();
-    facts.logicalDpi = qRound(screen->logicalDotsPerInch());
+    facts.width = qRound(screen->size().width() * ratio);
+    facts.height = qRound(screen->size().height() * ratio);
+    facts.logicalDpi = qRound(screen->logicalDotsPerInch() * ratio);
     facts.colourDepth = screen->depth();
     SetScreenFacts(facts);
 }
