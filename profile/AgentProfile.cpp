@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+#include <utility>
 
 #include "AtomicFile.h"
 #include "Folders.h"
@@ -103,8 +104,8 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
 
     std::vector<std::string> badNumbers;
     std::set<std::string> names;
-    const auto clients = doc.FindMember("clients");
-    if (clients != doc.MemberEnd()) {
+    const auto clients = std::as_const(doc).FindMember("clients");
+    if (clients != std::as_const(doc).MemberEnd()) {
         if (!clients->value.IsArray()) {
             return Failure(path, "the member \"clients\" must be a list.");
         }

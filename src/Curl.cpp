@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "Log.h"
 #include "ServiceUrl.h"
@@ -216,18 +217,23 @@ bool CCurl::DoTransaction() {
     return result == CURLE_OK;
 }
 
-std::size_t CCurl::FinalBlockStart() const {
-    for (std::size_t i = m_headerLines.size(); i-- > 0;) {
-        if (StartsWithNoCase(m_headerLines[i], "HTTP/"))
+namespace {
+
+// The header lines of the final answer start at its status line.
+std::size_t FinalBlockStart(const std::vector<std::string>& headerLines) {
+    for (std::size_t i = headerLines.size(); i-- > 0;) {
+        if (StartsWithNoCase(headerLines[i], "HTTP/"))
             return i;
     }
     return 0;
 }
 
-int CCurl::GetHttpCode() const {
-    if (m_headerLines.empty())
+}  // namespace
+
+int HttpStatusOfHeaderLines(const std::vector<std::string>& headerLines) {
+    if (headerLines.empty())
         return 0;
-    const std::string& line = m_headerLines[FinalBlockStart()];
+    const std::string& line = headerLines[FinalBlockStart(headerLines)];
     if (!StartsWithNoCase(line, "HTTP/"))
         return 0;
     const auto space = line.find(' ');
@@ -246,22 +252,23 @@ int CCurl::GetHttpCode() const {
     return digits ? status : 0;
 }
 
-bool CCurl::FindHeader(const std::string& name, std::string& line) const {
+bool FindHeaderLine(const std::vector<std::string>& headerLines, const std::string& name,
+                    std::string& line) {
     if (name.empty())
         return false;
-    for (std::size_t i = FinalBlockStart(); i < m_headerLines.size(); ++i) {
-        if (StartsWithNoCase(m_headerLines[i], name)) {
-            line = m_headerLines[i];
+    for (std::size_t i = FinalBlockStart(headerLines); i < headerLines.size(); ++i) {
+        if (StartsWithNoCase(headerLines[i], name)) {
+            line = headerLines[i];
             return true;
         }
     }
     return false;
 }
 
-bool CCurl::GetLocation(std::string& target) const {
+bool LocationOfHeaderLines(const std::vector<std::string>& headerLines, std::string& target) {
     target.clear();
     std::string line;
-    if (!FindHeader("Location:", line))
+    if (!FindHeaderLine(headerLines, "Location:", line))
         return false;
     std::string value = WithoutLineEnd(line.substr(line.find(':') + 1));
     const auto first = value.find_first_not_of(" \t");
@@ -275,6 +282,18 @@ bool CCurl::GetLocation(std::string& target) const {
         return false;
     target = value;
     return true;
+}
+
+int CCurl::GetHttpCode() const {
+    return HttpStatusOfHeaderLines(m_headerLines);
+}
+
+bool CCurl::FindHeader(const std::string& name, std::string& line) const {
+    return FindHeaderLine(m_headerLines, name, line);
+}
+
+bool CCurl::GetLocation(std::string& target) const {
+    return LocationOfHeaderLines(m_headerLines, target);
 }
 
 const std::string& CCurl::GetResponseBody() {
@@ -319,16 +338,21 @@ int CCurl::GetErrorCode() const {
 
 bool CCurl::GetTokens(std::string& accessToken, std::string& refreshToken,
                       std::int32_t& expiresIn) const {
+    return ReadTokenAnswer(m_body, accessToken, refreshToken, expiresIn);
+}
+
+bool ReadTokenAnswer(const std::string& body, std::string& accessToken, std::string& refreshToken,
+                     std::int32_t& expiresIn) {
     rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(m_body.c_str(), m_body.size());
+    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
     if (document.HasParseError() || !document.IsObject())
         return false;
 
     // A token is only ever used inside a header line and the token file: a control byte in it
     // cannot be a real token and would break both.
     auto readToken = [&document](const char* name, std::string& out) {
-        const auto member = document.FindMember(name);
-        if (member == document.MemberEnd() || !member->value.IsString())
+        const auto member = std::as_const(document).FindMember(name);
+        if (member == std::as_const(document).MemberEnd() || !member->value.IsString())
             return false;
         std::string value(member->value.GetString(), member->value.GetStringLength());
         if (HasControlBytes(value))
@@ -338,8 +362,8 @@ bool CCurl::GetTokens(std::string& accessToken, std::string& refreshToken,
     };
     const bool found = readToken("access_token", accessToken);
     readToken("refresh_token", refreshToken);
-    const auto expires = document.FindMember("expires_in");
-    if (expires != document.MemberEnd() && expires->value.IsInt()) {
+    const auto expires = std::as_const(document).FindMember("expires_in");
+    if (expires != std::as_const(document).MemberEnd() && expires->value.IsInt()) {
         expiresIn = expires->value.GetInt();
     }
     return found;

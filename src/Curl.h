@@ -82,8 +82,6 @@ private:
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
     void Release();
-    // The header lines of the final answer: those after its status line.
-    std::size_t FinalBlockStart() const;
 
     std::unique_ptr<void, HandleDeleter> m_handle;
     std::string m_url;
@@ -100,3 +98,12 @@ private:
     bool m_freshConnection = false;
     std::size_t m_headerBytes = 0;
 };
+
+// The readers CCurl applies to its last transfer, over the header lines (each whole, with its
+// line end) and body of any answer; kept apart so they can be checked on any input.
+int HttpStatusOfHeaderLines(const std::vector<std::string>& headerLines);
+bool FindHeaderLine(const std::vector<std::string>& headerLines, const std::string& name,
+                    std::string& line);
+bool LocationOfHeaderLines(const std::vector<std::string>& headerLines, std::string& target);
+bool ReadTokenAnswer(const std::string& body, std::string& accessToken, std::string& refreshToken,
+                     std::int32_t& expiresIn);

@@ -33,8 +33,8 @@ void CObligations::Parse() {
     document.Parse<rapidjson::kParseIterativeFlag>(m_body.c_str(), m_body.size());
     if (document.HasParseError() || !document.IsObject())
         return;
-    const auto list = document.FindMember("obligations");
-    if (list == document.MemberEnd() || !list->value.IsArray())
+    const auto list = std::as_const(document).FindMember("obligations");
+    if (list == std::as_const(document).MemberEnd() || !list->value.IsArray())
         return;
 
     for (const auto& element : list->value.GetArray()) {

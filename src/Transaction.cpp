@@ -3,6 +3,7 @@
 #include <rapidjson/document.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "FraudHeaders.h"
 #include "Log.h"
@@ -195,14 +196,17 @@ bool CTransaction::ExchangeRefreshTokenForToken(std::string& newAccessToken) {
 }
 
 bool CTransaction::GetOAuthError(std::string& error, std::string& description) {
-    const std::string& body = m_transport->GetResponseBody();
+    return ReadOAuthError(m_transport->GetResponseBody(), error, description);
+}
+
+bool ReadOAuthError(const std::string& body, std::string& error, std::string& description) {
     rapidjson::Document document;
     document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
     if (document.HasParseError() || !document.IsObject())
         return false;
     auto copy = [&document](const char* name, std::string& out) {
-        const auto member = document.FindMember(name);
-        if (member != document.MemberEnd() && member->value.IsString()) {
+        const auto member = std::as_const(document).FindMember(name);
+        if (member != std::as_const(document).MemberEnd() && member->value.IsString()) {
             out.assign(member->value.GetString(), member->value.GetStringLength());
         }
     };
@@ -270,9 +274,12 @@ bool CTransaction::SubmitReturn(int& httpStatus) {
     return true;
 }
 
-std::string CTransaction::HeaderValue(const std::string& name) const {
+namespace {
+
+// The value of a header of the final answer, from its colon on, without the line end.
+std::string HeaderValue(const std::vector<std::string>& headerLines, const std::string& name) {
     std::string line;
-    if (!m_transport->FindHeader(name, line))
+    if (!FindHeaderLine(headerLines, name, line))
         return {};
     const auto colon = line.find(':');
     if (colon == std::string::npos)
@@ -284,54 +291,69 @@ std::string CTransaction::HeaderValue(const std::string& name) const {
     return value;
 }
 
-void CTransaction::BuildSuccessReceipt() {
-    m_receiptLines.clear();
-    m_receiptLines.push_back("Submisssion Successful");
-    m_receiptLines.push_back("");
-    m_receiptLines.push_back("Correlation Id " + HeaderValue("X-Correlationid:"));
-    m_receiptLines.push_back("Receipt Id " + HeaderValue("Receipt-Id:"));
-    m_receiptLines.push_back("Receipt Timestamp " + HeaderValue("Receipt-Timestamp:"));
+}  // namespace
 
-    const std::string& body = m_transport->GetResponseBody();
+void CTransaction::BuildSuccessReceipt() {
+    m_receiptLines =
+        SuccessReceiptLines(m_transport->GetHeaderLines(), m_transport->GetResponseBody());
+}
+
+void CTransaction::BuildFailureReceipt(int httpStatus) {
+    m_receiptLines = FailureReceiptLines(m_transport->GetHeaderLines(),
+                                         m_transport->GetResponseBody(), httpStatus);
+}
+
+std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& headerLines,
+                                             const std::string& body) {
+    std::vector<std::string> lines;
+    lines.push_back("Submisssion Successful");
+    lines.push_back("");
+    lines.push_back("Correlation Id " + HeaderValue(headerLines, "X-Correlationid:"));
+    lines.push_back("Receipt Id " + HeaderValue(headerLines, "Receipt-Id:"));
+    lines.push_back("Receipt Timestamp " + HeaderValue(headerLines, "Receipt-Timestamp:"));
+
     rapidjson::Document document;
     document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
     if (document.HasParseError() || !document.IsObject())
-        return;
+        return lines;
     auto text = [&document](const char* name, std::string& out) {
-        const auto member = document.FindMember(name);
-        if (member == document.MemberEnd() || !member->value.IsString())
+        const auto member = std::as_const(document).FindMember(name);
+        if (member == std::as_const(document).MemberEnd() || !member->value.IsString())
             return false;
         out.assign(member->value.GetString(), member->value.GetStringLength());
         return true;
     };
     std::string value;
     if (text("processingDate", value))
-        m_receiptLines.push_back("Processing Date : " + value);
+        lines.push_back("Processing Date : " + value);
     if (text("formBundleNumber", value))
-        m_receiptLines.push_back("Form Bundle Number : " + value);
+        lines.push_back("Form Bundle Number : " + value);
     if (text("paymentIndicator", value)) {
-        m_receiptLines.push_back("Payment Indicator : " + value);
-        m_receiptLines.push_back(
+        lines.push_back("Payment Indicator : " + value);
+        lines.push_back(
             value == "DD" ? "(Note DD means VAT is owed and HMRC holds a Direct Debit Instruction)"
                           : "(Note BANK means VAT is recliamed and HMRC holds your bank data)");
     }
     if (text("chargeRefNumber", value))
-        m_receiptLines.push_back("Charge Ref Number : " + value);
+        lines.push_back("Charge Ref Number : " + value);
+    return lines;
 }
 
-void CTransaction::BuildFailureReceipt(int httpStatus) {
-    m_receiptLines.clear();
-    m_receiptLines.push_back("Submisssion FAILED");
-    m_receiptLines.push_back("");
-    m_receiptLines.push_back("Submission Date " + HeaderValue("Date:"));
-    m_receiptLines.push_back("");
+std::vector<std::string> FailureReceiptLines(const std::vector<std::string>& headerLines,
+                                             const std::string& body, int httpStatus) {
+    std::vector<std::string> lines;
+    lines.push_back("Submisssion FAILED");
+    lines.push_back("");
+    lines.push_back("Submission Date " + HeaderValue(headerLines, "Date:"));
+    lines.push_back("");
     CTRansactionError error(CTRansactionError::kReturnSubmission, httpStatus);
     std::string text;
     error.GetErrorText(text);
-    m_receiptLines.push_back(text);
-    m_receiptLines.push_back("");
-    error.Decode(m_transport->GetResponseBody());
+    lines.push_back(text);
+    lines.push_back("");
+    error.Decode(body);
     for (const std::string& line : error.GetErrorLines()) {
-        m_receiptLines.push_back(line);
+        lines.push_back(line);
     }
+    return lines;
 }

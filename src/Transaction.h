@@ -91,7 +91,6 @@ private:
     void AppendApiHeaders(const std::string& bearerToken);
     // Writes the token set to the token file; the text to log when it could not be written.
     std::string SaveTokens();
-    std::string HeaderValue(const std::string& name) const;
 
     std::string m_authoriseQuery;
     std::string m_authorisationCode;
@@ -114,3 +113,12 @@ private:
     std::vector<std::string> m_fraudHeaderLines;
     bool m_authorisedByRefresh = false;
 };
+
+// The readers CTransaction applies to HMRC's answers, over any header lines and body.
+// The "error" and "error_description" of an OAuth error body; false when it is not a JSON object.
+bool ReadOAuthError(const std::string& body, std::string& error, std::string& description);
+// The receipt lines of an accepted return (status 201) and of a refused one.
+std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& headerLines,
+                                             const std::string& body);
+std::vector<std::string> FailureReceiptLines(const std::vector<std::string>& headerLines,
+                                             const std::string& body, int httpStatus);

@@ -2,6 +2,8 @@
 
 #include <rapidjson/document.h>
 
+#include <utility>
+
 namespace {
 
 const std::string kUnknownError = "An Unknown Error Occurred";
@@ -92,8 +94,8 @@ bool CTRansactionError::Decode(const std::string& body) {
     for (const char* name : {"error", "error_description", "code", "message"}) {
         addLine(document, name, "");
     }
-    const auto errors = document.FindMember("errors");
-    if (errors != document.MemberEnd() && errors->value.IsArray()) {
+    const auto errors = std::as_const(document).FindMember("errors");
+    if (errors != std::as_const(document).MemberEnd() && errors->value.IsArray()) {
         for (const auto& element : errors->value.GetArray()) {
             if (!element.IsObject())
                 continue;
