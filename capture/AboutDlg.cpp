@@ -42,6 +42,7 @@ CAboutDlg::CAboutDlg(const QString& title, QWidget* parent) : QDialog(parent) {
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    ok->setFocus();
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(icon, 0, 0, 2, 1);
@@ -61,6 +62,8 @@ void CAboutDlg::SetVersionLine(const QString& text) {
 
 void CAboutDlg::SetNoticeLine(const QString& text) {
     m_notice->setText(text);
+    // A read-only line does not grow with its text; make room for the whole notice.
+    m_notice->setMinimumWidth(m_notice->fontMetrics().horizontalAdvance(text) + 16);
     m_notice->setVisible(!text.isEmpty());
     m_notice->setCursorPosition(0);
 }

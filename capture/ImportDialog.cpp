@@ -33,6 +33,7 @@ CImportDialog::CImportDialog(QWidget* parent) : QDialog(parent) {
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
     cancel->setAutoDefault(false);
+    browse->setFocus();  // the first thing to do here is to choose a file
 
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(m_pathEdit, 1);

@@ -88,6 +88,7 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
         connect(m_declaration, &QCheckBox::toggled, m_submit, &QPushButton::setEnabled);
         connect(back, &QPushButton::clicked, this, &CVatConfirm::OnBack);
         connect(m_submit, &QPushButton::clicked, this, &CVatConfirm::OnSubmit);
+        m_firstAction = m_declaration;
     } else {
         auto* back = MakeButton(QStringLiteral("Back"), QStringLiteral("backButton"));
         auto* save = MakeButton(QStringLiteral("Save"), QStringLiteral("saveButton"));
@@ -98,6 +99,7 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
         buttons->addWidget(save);
         buttons->addWidget(print);
         buttons->addWidget(done);
+        m_firstAction = done;
         connect(back, &QPushButton::clicked, this, &CVatConfirm::OnBack);
         connect(save, &QPushButton::clicked, this, &CVatConfirm::OnSave);
         connect(print, &QPushButton::clicked, this, &CVatConfirm::OnPrint);
@@ -146,6 +148,7 @@ void CVatConfirm::showEvent(QShowEvent* event) {
             m_boxes[i]->setText(ToQt(m_figures[i]));
         ApplyHighlight(2, m_box3Recalculated);
         ApplyHighlight(4, m_box5Recalculated);
+        m_firstAction->setFocus();
         // Once the window is on screen, not before: the warning belongs in front of it.
         QMetaObject::invokeMethod(this, &CVatConfirm::ShowRecalculationWarningOnce,
                                   Qt::QueuedConnection);

@@ -77,6 +77,7 @@ private:
     std::array<QLineEdit*, 9> m_boxes{};
     QCheckBox* m_declaration = nullptr;
     QPushButton* m_submit = nullptr;
+    QWidget* m_firstAction = nullptr;  // where focus starts: the declaration, or Done
     QPalette m_plainPalette;
     QString m_baseCaption;
     QString m_baseTitle;

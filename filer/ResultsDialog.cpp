@@ -77,6 +77,7 @@ void CResultsDialog::showEvent(QShowEvent* event) {
     if (!m_initialised) {
         m_initialised = true;
         OnInitDialog();
+        m_save->setFocus();
     }
     QDialog::showEvent(event);
 }

@@ -91,14 +91,9 @@ NetworkInterface& InterfaceNamed(std::vector<NetworkInterface>& list, const char
 // per-user store would use ($XDG_CONFIG_HOME/Ostrel/Calvenor.conf), but its folder is looked up
 // on every use rather than once per process, so a changed XDG_CONFIG_HOME is honoured.
 std::unique_ptr<QSettings> OpenSettings() {
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Ostrel"), QStringLiteral("Calvenor"));
-#else
     const auto file = calvenor::ConfigFolder() / "Ostrel" / "Calvenor.conf";
     return std::make_unique<QSettings>(QString::fromStdString(file.string()),
                                        QSettings::NativeFormat);
-#endif
 }
 
 }  // namespace
@@ -162,24 +157,12 @@ std::string CSystemDeviceFacts::DeviceId() const {
 }
 
 std::string CSystemDeviceFacts::OsFamily() const {
-#if defined(Q_OS_WIN)
-    return "Windows";
-#elif defined(Q_OS_MACOS)
-    return "macOS";
-#elif defined(Q_OS_LINUX)
     return "Linux";
-#else
-    return QSysInfo::kernelType().toStdString();
-#endif
 }
 
 std::string CSystemDeviceFacts::OsVersion() const {
-#if defined(Q_OS_WIN)
-    return QSysInfo::productVersion().toStdString();
-#else
     // The distribution's own name, "Debian GNU/Linux 12 (bookworm)".
     return QSysInfo::prettyProductName().toUtf8().toStdString();
-#endif
 }
 
 std::string CSystemDeviceFacts::Manufacturer() const {

@@ -431,6 +431,39 @@ void CShotDriver::BuildFilerTour() {
             Click(ButtonIn(results(), QStringLiteral("OK")));
             return true;
         });
+    // Two of the sandbox's demo clients show the messages an agent meets most: one has nothing
+    // left to file, the other has not authorised the agent.
+    auto askFor = [main, button](const QString& vrn) {
+        auto* list = NamedIn<QComboBox>(main(), QStringLiteral("Select Company/VAT Number"));
+        const int index = list ? list->findText(vrn, Qt::MatchStartsWith) : -1;
+        if (index > 0) {
+            list->setCurrentIndex(index);
+            Click(button(QStringLiteral("Get Obligations for Selected Company")));
+        }
+        return true;
+    };
+    auto messageShot = [this](const QString& name) {
+        return [this, name] {
+            QMessageBox* box = VisibleMessageBox();
+            Shot(box, name);
+            Answer(box, QStringLiteral("OK"));
+            return true;
+        };
+    };
+    auto mainReady = [main, results, button] {
+        return results() == nullptr && OnlyMainOpen(main()) &&
+               Enabled(button(QStringLiteral("Get Obligations for Selected Company")));
+    };
+    add(QStringLiteral("client with nothing to file"), mainReady,
+        [askFor] { return askFor(QStringLiteral("100000004")); });
+    add(
+        QStringLiteral("no open periods message"), [] { return VisibleMessageBox() != nullptr; },
+        messageShot(QStringLiteral("calvenor-no-open-periods")), true);
+    add(QStringLiteral("client that has not authorised the agent"), mainReady,
+        [askFor] { return askFor(QStringLiteral("100000005")); });
+    add(
+        QStringLiteral("not authorised message"), [] { return VisibleMessageBox() != nullptr; },
+        messageShot(QStringLiteral("calvenor-not-authorised")), true);
     add(
         QStringLiteral("back at the main window"),
         [main, results] { return results() == nullptr && OnlyMainOpen(main()); },
