@@ -54,5 +54,5 @@ class CShotPlugin : public QGenericPlugin {
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "calvenor_shots.json")
 
 public:
-    QObject* create(const QString& key, const QString& specification) override;
+    QObject* create(const QString& key, const QString& parameters) override;
 };
