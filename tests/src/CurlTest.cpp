@@ -290,7 +290,7 @@ TEST_F(CurlTest, ASecondTransportGetsNoHandleAndLeavesTheFirstWorking) {
     CCurl first;
     {
         CCurl second;
-        EXPECT_FALSE(second.HasHandle());
+        EXPECT_FALSE(second.OwnsTransport());
         second.SetUrl(server.BaseUrl() + "/");
         EXPECT_FALSE(second.DoTransaction());
         EXPECT_EQ(second.GetLastResult(), 43);
@@ -306,7 +306,7 @@ TEST_F(CurlTest, ResetBuildsANewHandleThatWorks) {
     CCurl curl;
     curl.UsePost();
     curl.Reset();
-    EXPECT_TRUE(curl.HasHandle());
+    EXPECT_TRUE(curl.OwnsTransport());
     curl.SetUrl(server.BaseUrl() + "/");
     ASSERT_TRUE(curl.DoTransaction());
     EXPECT_EQ(server.Requests().at(0).method, "GET");
