@@ -112,6 +112,7 @@ struct ImportRow {
     QString shown;         // the nine boxes after the import, joined by commas; box 1 held "5"
     QString message = {};  // the start of the one message shown, or empty
     bool box3Flagged = false, box5Flagged = false;
+    friend void PrintTo(const ImportRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class EntryImport : public EntryWindow, public testing::WithParamInterface<ImportRow> {};
