@@ -25,20 +25,14 @@ TEST(AdaptForPrinting, RewritesOnlyWhatQtCannotRead) {
         EXPECT_EQ(AdaptHtmlForPrinting(html), adapted);
 }
 
-class Printing : public testing::Test {
-protected:
+TEST(Printing, ACancelPrintsAndSaysNothingAndAFailedStartIsReported) {
     CUiRecorder ui;
     TempFolder folder;
-};
-
-TEST_F(Printing, CancelledDialogPrintsAndSaysNothing) {
     ui.QueuePrintCancel();
     EXPECT_EQ(PrintHtmlDocument("text"), PrintOutcome::Cancelled);
     EXPECT_TRUE(ui.Messages().empty());
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
-}
 
-TEST_F(Printing, OutputThatCannotStartIsReported) {
     ui.QueuePrintToPdf(QString::fromStdString((folder / "missing" / "x.pdf").string()));
     EXPECT_EQ(PrintHtmlDocument("text"), PrintOutcome::Failed);
     ASSERT_EQ(ui.Messages().size(), 1U);

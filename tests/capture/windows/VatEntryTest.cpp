@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ImportDialog.h"
 #include "ModalTestHelper.h"
 #include "TestSupport.h"
 #include "UiRecorder.h"
@@ -59,19 +58,15 @@ TEST_F(EntryWindow, ContinueNormalisesAndReopeningShowsTheStoredTexts) {
     entry.findChild<QPushButton*>("continueButton")->click();
     EXPECT_EQ(entry.result(), kDialogOk);
     EXPECT_FALSE(entry.isVisible());
-    const BoxTexts expected = {"0.50", "0.00", "0.00", "0.00", "0.00", "12", "0", "0", "0"};
-    EXPECT_EQ(entry.StoredTexts(), expected);
-
     ReturnFigures figures;
-    figures.periodKey = "18A1";
     entry.GetFigures(figures);
     EXPECT_EQ(figures.box3, "0.50");
     EXPECT_EQ(figures.box5, "0.50");
     EXPECT_TRUE(figures.entered);
-    EXPECT_EQ(figures.periodKey, "18A1");
 
-    entry.show();
+    entry.show();  // shows the stored texts, whole pounds cut, not rounded
     EXPECT_EQ(entry.Box(6)->text(), "12");
+    EXPECT_EQ(entry.Box(7)->text(), "0");
     EXPECT_EQ(entry.Box(1)->text(), "0.50");
     EXPECT_TRUE(ui.Messages().empty());
     entry.reject();
@@ -156,51 +151,38 @@ INSTANTIATE_TEST_SUITE_P(Files, EntryImport, testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-TEST_F(EntryWindow, ImportThroughTheImportWindowAndItsCancel) {
-    const std::string path = WriteFigures("1,2,3,4,5,6,7,8,9\r\n");
+TEST_F(EntryWindow, ImportThroughTheImportWindowWhichNeedsAFileAndKeepsTheLastChoice) {
     WhenModalShown([](QWidget* modal) { modal->findChild<QPushButton*>("cancelButton")->click(); });
     entry.OnImport();
     EXPECT_EQ(entry.Box(1)->text(), "");
 
-    ui.QueueOpenFileName(QString::fromStdString(path));
-    WhenModalShown([](QWidget* modal) {
+    const QString path = QString::fromStdString(WriteFigures("1,2,3,4,5,6,7,8,9\r\n"));
+    ui.QueueOpenFileName(path);
+    ui.QueueOpenFileName(std::nullopt);
+    WhenModalShown([&](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), "File Import");
+        modal->findChild<QPushButton*>("okButton")->click();  // no file yet: refused
+        EXPECT_TRUE(modal->isVisible());
         modal->findChild<QPushButton*>("browseButton")->click();
+        modal->findChild<QPushButton*>("browseButton")->click();  // cancelled
+        auto* shown = modal->findChild<QLineEdit*>("filePathEdit");
+        EXPECT_EQ(shown->text(), path);
+        EXPECT_TRUE(shown->isReadOnly());
         modal->findChild<QPushButton*>("okButton")->click();
     });
     entry.OnImport();
-    EXPECT_EQ(entry.Box(1)->text(), "1.00");
-    EXPECT_EQ(entry.Box(9)->text(), "9.00");
-    EXPECT_EQ(entry.ImportedBox3(), "3.00");
-    EXPECT_TRUE(ui.Messages().empty());
-}
-
-TEST_F(EntryWindow, ImportDialogNeedsAFileAndKeepsTheLastChoice) {
-    CImportDialog dialog;
-    dialog.show();
-    EXPECT_EQ(dialog.windowTitle(), "File Import");
-    dialog.findChild<QPushButton*>("okButton")->click();
     ASSERT_EQ(ui.Messages().size(), 1u);
     EXPECT_EQ(ui.Messages()[0].text, "Please select a file!");
     EXPECT_EQ(ui.Messages()[0].ShownTitle(), "Error");
-    EXPECT_TRUE(dialog.isVisible());
-
-    ui.QueueOpenFileName(QString("/tmp/first.csv"));
-    dialog.OnBrowse();
-    ui.QueueOpenFileName(std::nullopt);
-    dialog.OnBrowse();
-    EXPECT_EQ(dialog.FilePath(), "/tmp/first.csv");
-    EXPECT_EQ(dialog.findChild<QLineEdit*>("filePathEdit")->text(), "/tmp/first.csv");
-    EXPECT_TRUE(dialog.findChild<QLineEdit*>("filePathEdit")->isReadOnly());
-
     ASSERT_EQ(ui.FileDialogs().size(), 2u);
     const FileDialogRequest& request = ui.FileDialogs()[0].request;
     EXPECT_FALSE(ui.FileDialogs()[0].save);
     EXPECT_EQ(request.filters, QStringList({"csv Files (*.csv)", "All Files (*)"}));
     EXPECT_EQ(request.initialName, "*.csv");
     EXPECT_EQ(request.defaultSuffix, "csv");
-
-    dialog.findChild<QPushButton*>("okButton")->click();
-    EXPECT_EQ(dialog.result(), kDialogOk);
+    EXPECT_EQ(entry.Box(1)->text(), "1.00");
+    EXPECT_EQ(entry.Box(9)->text(), "9.00");
+    EXPECT_EQ(entry.ImportedBox3(), "3.00");
 }
 
 }  // namespace
