@@ -19,31 +19,25 @@ enum class Tokens { None, Kept, Gone };             // the token set after the f
 
 const CurlLimits kLowered{2000, 1500, 256 * 1024, 1024 * 1024};
 
-Fault Make(Kind kind, int status = 500, std::string body = {}) {
+Fault Make(Kind kind, int status = 500, std::string body = {}, int times = 1,
+           std::vector<std::pair<std::string, std::string>> headers = {}) {
     Fault fault;
     fault.kind = kind;
     fault.status = status;
     fault.body = std::move(body);
+    fault.headers = std::move(headers);
     fault.delay = std::chrono::milliseconds(4000);  // well past the lowered total time-out
     fault.bodyBytes = 1024 * 1024;                  // past the lowered body cap
-    return fault;
-}
-Fault WithHeader(Fault fault, std::string name, std::string value) {
-    fault.headers = {{std::move(name), std::move(value)}};
+    fault.times = times;
     return fault;
 }
 const Fault k500 = Make(Kind::Respond, 500,
                         R"({"code":"INTERNAL_SERVER_ERROR","message":"Internal server error"})");
-const Fault k503 =
-    WithHeader(Make(Kind::Respond, 503, "<html><body>Service Unavailable</body></html>"),
-               "Content-Type", "text/html");
+const Fault k503 = Make(Kind::Respond, 503, "<html><body>Service Unavailable</body></html>", 1,
+                        {{"Content-Type", "text/html"}});
 const Fault k429 = Make(Kind::Throttle);
 // Every attempt: libcurl resends a GET whose reused connection died before any answer.
-const Fault kDrop = [] {
-    Fault fault = Make(Kind::DropWithoutAnswer);
-    fault.times = 10;
-    return fault;
-}();
+const Fault kDrop = Make(Kind::DropWithoutAnswer, 500, {}, 10);
 const Fault kStall = Make(Kind::Stall);
 const Fault kNone{};  // nothing armed: another server answers
 Fault Malformed(int status) {
@@ -94,7 +88,7 @@ const Cell kCells[] = {
      "Internal Server Error\rcode : INTERNAL_SERVER_ERROR\rmessage : Internal server error\r\tcode : X\r\tmessage : y\r\tpath : /z", kNoTokens},
     {"Authorise503Html", Op::Authorise, k503, kComms, "Service Unavailable", kNoTokens},
     {"Authorise429", Op::Authorise, k429, "Error", "Too Many Requests\r" + kThrottled, kNoTokens},
-    {"AuthoriseSeeOther", Op::Authorise, WithHeader(Make(Kind::Respond, 303, "{}"), "Location", "http://127.0.0.1:1/x"),
+    {"AuthoriseSeeOther", Op::Authorise, Make(Kind::Respond, 303, "{}", 1, {{"Location", "http://127.0.0.1:1/x"}}),
      "Error", kUnknown, kNoTokens},
     {"AuthoriseDropped", Op::Authorise, kDrop, kComms, kUnknown, kNoTokens},
     {"AuthoriseStalled", Op::Authorise, kStall, kComms, kUnknown, kNoTokens},

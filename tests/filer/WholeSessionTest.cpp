@@ -57,8 +57,6 @@ TEST_F(FilerWindowTest, WholeSessionInOddFoldersLeavesNoSecretBehind) {
     confirm.SetCompanyText(kOddListText);
     confirm.SetFigures(approved);
     EXPECT_EQ(confirm.DefaultFileName(), figures.filename().string());
-    const std::string signOff = confirm.BuildSignOffHtml();
-    EXPECT_NE(signOff.find("Zoë &amp; Søn &lt;Ltd&gt;"), std::string::npos) << signOff;
     m_recorder.QueueSaveFileName(QString::fromStdString(figures.string()));
     Click(&confirm, "saveButton");
     EXPECT_EQ(ReadFile(figures), FigureFileText(GetBoxTexts(approved)));
@@ -94,15 +92,14 @@ TEST_F(FilerWindowTest, WholeSessionInOddFoldersLeavesNoSecretBehind) {
     Button("getObligationsButton")->click();
     ASSERT_TRUE(Button("enterVatButton")->isEnabled());
 
-    // Import the figure file in the entry window, submit, print and save the receipt.
-    std::string entryTitle, printed;
+    // Import the figure file in the entry window, submit, save the receipt.
+    std::string entryTitle;
     AnswerModals({[&](QWidget* modal) {
                       entryTitle = modal->windowTitle().toStdString();
                       qobject_cast<CVatEntry*>(modal)->ImportFile(figures.string());
                       Click(modal, "continueButton");
                   },
                   kSubmit, AtResults([&](CResultsDialog& results) {
-                      printed = results.BuildPrintDocument();
                       m_recorder.QueueSaveFileName(QString::fromStdString(receipt.string()));
                       Click(&results, "saveButton");
                   })});
@@ -112,8 +109,6 @@ TEST_F(FilerWindowTest, WholeSessionInOddFoldersLeavesNoSecretBehind) {
     EXPECT_NE(m_sandbox.FiledReturns()[0].requestBody.find(R"("netVatDue":"79.50")"),
               std::string::npos);
     EXPECT_NE(entryTitle.find(kOddListText), std::string::npos) << entryTitle;
-    EXPECT_NE(printed.find("Zoë &amp; Søn &lt;Ltd&gt;"), std::string::npos) << printed;
-    EXPECT_EQ(printed.find("<Ltd>"), std::string::npos);
     EXPECT_NE(ReadFile(receipt).find(kOddListText), std::string::npos);
     std::vector<fs::path> copies;
     for (const auto& entry : fs::directory_iterator(data / "AutoSave"))
