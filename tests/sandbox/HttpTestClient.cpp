@@ -43,13 +43,8 @@ std::optional<std::string> HttpAnswer::Header(const std::string& name) const {
     for (const auto& line : headerLines) {
         if (line.rfind("HTTP/", 0) == 0)
             found.reset();  // a new answer starts
-        if (Lower(line.substr(0, wanted.size())) == wanted) {
-            std::string value = line.substr(wanted.size());
-            while (!value.empty() && value.front() == ' ')
-                value.erase(0, 1);
-            if (!found)
-                found = value;
-        }
+        else if (!found && Lower(line.substr(0, wanted.size())) == wanted)
+            found = line.substr(std::min(line.find_first_not_of(' ', wanted.size()), line.size()));
     }
     return found;
 }
@@ -61,15 +56,6 @@ CHttpClient::CHttpClient() : m_curl(curl_easy_init()) {
 
 CHttpClient::~CHttpClient() {
     curl_easy_cleanup(m_curl);
-}
-
-HttpAnswer CHttpClient::Get(const std::string& url, const std::vector<std::string>& headers) {
-    return Perform(url, nullptr, headers);
-}
-
-HttpAnswer CHttpClient::Post(const std::string& url, const std::string& body,
-                             const std::vector<std::string>& headers) {
-    return Perform(url, &body, headers);
 }
 
 HttpAnswer CHttpClient::Perform(const std::string& url, const std::string* body,

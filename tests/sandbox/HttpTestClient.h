@@ -28,11 +28,14 @@ public:
     CHttpClient(const CHttpClient&) = delete;
     CHttpClient& operator=(const CHttpClient&) = delete;
 
-    HttpAnswer Get(const std::string& url, const std::vector<std::string>& headers = {});
+    HttpAnswer Get(const std::string& url, const std::vector<std::string>& headers = {}) {
+        return Perform(url, nullptr, headers);
+    }
     HttpAnswer Post(const std::string& url, const std::string& body,
-                    const std::vector<std::string>& headers = {});
-    // Limits the whole transfer, for answers that stall.
-    void SetTimeoutMs(long ms) { m_timeoutMs = ms; }
+                    const std::vector<std::string>& headers = {}) {
+        return Perform(url, &body, headers);
+    }
+    void SetTimeoutMs(long ms) { m_timeoutMs = ms; }  // for answers that stall
     void SetMaxBodyBytes(long long bytes) { m_maxBody = bytes; }
 
 private:

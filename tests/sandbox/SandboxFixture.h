@@ -41,6 +41,13 @@ protected:
             m_tokens = Authorise(*m_server, m_client);
         return m_tokens.accessToken;
     }
+    // The VAT API lines with this fixture's token, and the test scenario when one is named.
+    std::vector<std::string> Headers(const char* scenario = nullptr) {
+        auto headers = VatHeaders(Token());
+        if (scenario)
+            headers.push_back(std::string("Gov-Test-Scenario: ") + scenario);
+        return headers;
+    }
 
     static rapidjson::Document Parse(const std::string& body) {
         rapidjson::Document doc;
@@ -52,6 +59,15 @@ protected:
         if (!doc.IsObject() || !doc.HasMember(name) || !doc[name].IsString())
             return "<absent>";
         return doc[name].GetString();
+    }
+    // The period keys of an obligations answer, comma-separated.
+    static std::string Keys(const std::string& body) {
+        std::string keys;
+        const auto doc = Parse(body);
+        if (doc.IsObject() && doc.HasMember("obligations"))
+            for (const auto& o : doc["obligations"].GetArray())
+                keys += (keys.empty() ? "" : ",") + std::string(o["periodKey"].GetString());
+        return keys;
     }
 
     void Advance(std::chrono::seconds by) { m_now = m_now.load() + by; }

@@ -13,38 +13,30 @@ namespace {
 
 class Server : public SandboxFixture {};
 
-TEST_F(Server, OneConnectionCarriesAWholeFiling) {
+// A connection serves a hundred requests (the sign-in, the filing and more) before it closes.
+TEST_F(Server, OneConnectionCarriesAWholeFilingAndMore) {
     std::vector<HttpAnswer> answers;
-    const TokenSet tokens = Authorise(*m_server, m_client);
+    answers.push_back(m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), Headers()));
     answers.push_back(
-        m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), VatHeaders(tokens.accessToken)));
-    answers.push_back(m_client.Post(ReturnsUrl(kQuarterlyClient.vrn), ValidReturnBody("26A1"),
-                                    VatHeaders(tokens.accessToken)));
-    answers.push_back(
-        m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), VatHeaders(tokens.accessToken)));
+        m_client.Post(ReturnsUrl(kQuarterlyClient.vrn), ValidReturnBody("26A1"), Headers()));
     answers.push_back(m_client.Get(Url("/no/such/path")));
     EXPECT_EQ(answers[1].status, 201);
     for (const auto& answer : answers) {
         EXPECT_TRUE(answer.Header("Date")) << answer.status;
         EXPECT_NE(answer.Header("Connection"), "close");
     }
+    for (int i = 0; i < 96; ++i)
+        ASSERT_EQ(m_client.Get(Url("/")).status, 200);
     EXPECT_EQ(m_server->ConnectionCount(), 1);
-
     CHttpClient second;
     second.Get(Url("/"));
     EXPECT_EQ(m_server->ConnectionCount(), 2);
 }
 
-TEST_F(Server, AHundredRequestsShareOneConnection) {
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(m_client.Get(Url("/")).status, 200);
-    EXPECT_EQ(m_server->ConnectionCount(), 1);
-}
-
 TEST_F(Server, ReceivedKeepsEachRequestAsSent) {
-    m_server->ClearReceived();
     const std::vector<std::string> headers = {
         "Zeta-Header: 1", "Accept: application/vnd.hmrc.1.0+json", "alpha-header:  spaced value ",
-        "Gov-Client-Connection-Method: DESKTOP_APP_DIRECT", "Authorization: Bearer " + Token()};
+        "Authorization: Bearer " + Token()};
     m_server->ClearReceived();
     m_client.Post(Url("/organisations/vat/100000001/returns?x=1&y=%23"), "{\"a\":1}", headers);
     m_client.Get(Url("/test/fraud-prevention-headers/vat-mtd/validation-feedback"));
@@ -57,17 +49,13 @@ TEST_F(Server, ReceivedKeepsEachRequestAsSent) {
     EXPECT_EQ(r.body, "{\"a\":1}");
     EXPECT_EQ(r.Header("ALPHA-HEADER"), "spaced value");
     EXPECT_FALSE(r.Header("Missing"));
-    // Our lines keep their order; libcurl's own (Host, Content-Length, …) sit around them.
+    // Our lines keep their order and bytes; libcurl's own (Host, Content-Length, ...) sit around.
     std::vector<std::string> ours;
-    for (const auto& line : r.headerLines)
-        if (std::find(headers.begin(), headers.end(), line) != headers.end() ||
-            line.rfind("alpha-header", 0) == 0)
-            ours.push_back(line);
-    ASSERT_EQ(ours.size(), headers.size());
-    EXPECT_EQ(ours[0], "Zeta-Header: 1");
-    EXPECT_EQ(ours[2], "alpha-header:  spaced value ");
-    EXPECT_EQ(ours[4].rfind("Authorization: Bearer ", 0), 0u);
-
+    std::copy_if(r.headerLines.begin(), r.headerLines.end(), std::back_inserter(ours),
+                 [&](const std::string& line) {
+                     return std::find(headers.begin(), headers.end(), line) != headers.end();
+                 });
+    EXPECT_EQ(ours, headers);
     m_server->ClearReceived();
     EXPECT_TRUE(m_server->Received().empty());
 }
@@ -115,17 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "HTTP/1.1 4"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Server, StopsWhileAClientHoldsAnIdleConnection) {
+TEST_F(Server, StopsWhileAClientHoldsAnIdleConnectionAndFreesThePort) {
     EXPECT_EQ(m_client.Get(Url("/")).status, 200);  // the connection stays open in libcurl
-    m_server->Stop();
-    EXPECT_FALSE(m_server->IsRunning());
-    EXPECT_NE(m_client.Get(Url("/")).result, CURLE_OK);
-}
-
-TEST_F(Server, SecondServerOnATakenPortFailsWithAReason) {
     SandboxServer other;
     EXPECT_FALSE(other.Start(m_server->Port()));
     EXPECT_NE(other.LastError().find(std::to_string(m_server->Port())), std::string::npos);
+    m_server->Stop();
+    EXPECT_FALSE(m_server->IsRunning());
+    EXPECT_NE(m_client.Get(Url("/")).result, CURLE_OK);
 }
 
 TEST(DemoProfile, NamesTheSandboxAndItsSeededClients) {
