@@ -180,15 +180,6 @@ TEST_F(TransactionTest, OnlyTheTestServiceGetsTheScenarioLineAndOnlyOnObligation
         EXPECT_EQ(line.find("Gov-Test-Scenario"), std::string::npos);
 }
 
-TEST_F(TransactionTest, ABaseUrlSecretsMayNotTravelToIsNeverContacted) {
-    Renew("http://example.invalid");
-    EXPECT_EQ(T().StartJouney(), 2);
-    int status = -1;
-    EXPECT_FALSE(T().ExchangeCodeForToken(status));
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(T().GetCommErrorCode(), 2);
-}
-
 // Whatever an operation's outcome, the transport is left in GET mode: the next request (an
 // authorisation request) is a GET without body.
 TEST(TransactionTransport, EveryOperationLeavesItInGetMode) {
@@ -473,7 +464,7 @@ TEST_F(TransactionTest, ASubmissionIsSentOnceOnAFreshConnection) {
     EXPECT_NE(requests[4].connection, requests[3].connection);
 }
 
-TEST_F(TransactionTest, NoSecretTokenOrCodeReachesTheLog) {
+TEST_F(TransactionTest, NoSecretReachesTheLogOrAnAddressItMayNotTravelTo) {
     T().SetClientCredentials("client-id", "very-secret-value");
     ExchangeCode(R"({"access_token":"access-xyz","refresh_token":"refresh-xyz","expires_in":60})");
     T().SetStoredRefreshToken("refresh-xyz");
@@ -489,6 +480,14 @@ TEST_F(TransactionTest, NoSecretTokenOrCodeReachesTheLog) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(T().GetCommErrorCode(), 5);
     EXPECT_TRUE(Logged("CTransaction::ExchangeCodeForToken : DoTransaction Fail : 5\r\n"));
+    // An address secrets may not travel to is never contacted: the transfer fails as a bad URL.
+    T().SetServiceBaseUrl("http://example.invalid");
+    EXPECT_EQ(T().StartJouney(), 2);
+    status = -1;
+    EXPECT_FALSE(T().ExchangeCodeForToken(status));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(T().GetCommErrorCode(), 2);
+
     const std::string log = ReadFile(m_home.LogPath());
     for (const char* secret : {"very-secret-value", "the-code", "access-xyz", "refresh-xyz"}) {
         EXPECT_EQ(log.find(secret), std::string::npos) << secret << "\n" << log;

@@ -90,15 +90,3 @@ TEST_F(TokensTest, LoadReadsWhatTheFileHolds) {
         EXPECT_EQ(tokens.GetExpiresIn(), row.expires);
     }
 }
-
-TEST_F(TokensTest, CreateDirectoryPathMakesOnlyLevelsEndingInASeparator) {
-    const fs::path root = m_home.Root();
-    EXPECT_TRUE(CreateDirectoryPath((root / "a" / "b").string() + "/c"));
-    EXPECT_TRUE(fs::is_directory(root / "a" / "b"));
-    EXPECT_FALSE(fs::exists(root / "a" / "b" / "c"));
-    EXPECT_EQ(Mode(root / "a"), 0700u);
-    WriteFile(root / "file", "x");
-    // Reported by the next step, which cannot write there.
-    EXPECT_TRUE(CreateDirectoryPath((root / "file" / "d").string() + "/"));
-    EXPECT_FALSE(fs::exists(root / "file" / "d"));
-}
