@@ -356,7 +356,7 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
             m_authorisedByRefresh = true;
             return;
         }
-        const int status = AnsweredStatus();
+        const int status = m_transaction->GetAnsweredStatus();
         LOG_ENTRY("Error. LastHttpCode = " << status);
         if (status >= 500 || status == 429) {
             // HMRC's fault or its rate limit, not the token's: keep it so a later press tries the
@@ -454,14 +454,8 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
     ShowTokenExchangeError();
 }
 
-int CCalvenorDlg::AnsweredStatus() {
-    // A transfer that broke off (time-out, body too large, dropped) brought no answer, whatever
-    // status line arrived before it did.
-    return m_transaction->GetTransport().GetLastResult() == 0 ? m_transaction->GetHttpCode() : 0;
-}
-
 void CCalvenorDlg::ShowTokenExchangeError() {
-    const int status = AnsweredStatus();
+    const int status = m_transaction->GetAnsweredStatus();
     CTRansactionError error(1, status);
     if (status != 0) {
         error.Decode(m_transaction->GetResponseBody());
@@ -495,7 +489,7 @@ void CCalvenorDlg::OnBnClickedButtonGetObligations() {
     }
     if (!retrieved) {
         std::string text = "Error - Failed to retrieve Obligations";
-        if (m_transaction->GetHttpCode() == 403) {
+        if (m_transaction->GetAnsweredStatus() == 403) {
             text += kNotAuthorisedText;
         }
         UiServices().Message(QStringLiteral("Failed to retrieve Obligations"),

@@ -6,58 +6,51 @@
 namespace calvenor::test {
 namespace {
 
-class CrashSafety;
+enum class Kind { TokenFile, AutomaticCopy, ReceiptFile, FigureFile };
 struct WriteRow {
     const char* name;
-    fs::path (*previous)(const IsolatedHome&);  // the file a good write would replace or join
-    void (*write)(CrashSafety&, const fs::path& previous);
+    Kind kind;
+    const char* previous;  // the file a good write would replace or join, in the home folder
     friend void PrintTo(const WriteRow& row, std::ostream* os) { *os << row.name; }
 };
 
+const WriteRow kWrites[] = {
+    // A token file without an expiry is not renewed: the code exchange writes a new one.
+    {"TokenFile", Kind::TokenFile, "data/TokDir/tokens.tok"},
+    {"AutomaticCopy", Kind::AutomaticCopy, "data/AutoSave/20180401_090000.000.txt"},
+    {"ReceiptFile", Kind::ReceiptFile, "receipts/Submission Receipt.txt"},
+    {"FigureFile", Kind::FigureFile, "figures/100000001 - Ashcombe.csv"},
+};
+
 class CrashSafety : public FilerWindowTest, public testing::WithParamInterface<WriteRow> {
-public:
-    // An automatic copy, and a receipt file when `saveAs` is given, from a results window.
-    void ShowResults(const fs::path& saveAs) {
+protected:
+    void Write(Kind kind, const fs::path& previous) {
+        if (kind == Kind::TokenFile)
+            return AuthoriseByCode();
+        if (kind != Kind::AutomaticCopy)
+            m_recorder.QueueSaveFileName(QString::fromStdString(previous.string()));
+        if (kind == Kind::FigureFile) {
+            CVatConfirm confirm(CaptureProgram::Approvals);
+            ReturnFigures figures;
+            SetBoxTexts(figures, kFigures);
+            confirm.SetFigures(figures);
+            return Click(&confirm, "saveButton");
+        }
+        // Every results window writes an automatic copy; Save writes the receipt file.
         CResultsDialog results(m_window.get());
         results.SetTitle("VAT Submission Results : Success");
         results.SetPeriod("2018-01-01", "2018-03-31");
         results.SetReceiptLines({"Submisssion Successful", "", "Receipt Id 1234"});
         results.SetCompany("100000001 : Ashcombe Joinery Ltd");
         results.show();
-        if (!saveAs.empty()) {
-            m_recorder.QueueSaveFileName(QString::fromStdString(saveAs.string()));
+        if (kind == Kind::ReceiptFile)
             Click(&results, "saveButton");
-        }
         results.hide();
     }
-    void SaveFigures(const fs::path& saveAs) {
-        CVatConfirm confirm(CaptureProgram::Approvals);
-        ReturnFigures figures;
-        SetBoxTexts(figures, {"1.00", "0.00", "1.00", "0.00", "1.00", "1", "0", "0", "0"});
-        confirm.SetFigures(figures);
-        m_recorder.QueueSaveFileName(QString::fromStdString(saveAs.string()));
-        Click(&confirm, "saveButton");
-    }
-    void Authorise() { AuthoriseByCode(); }
-    const IsolatedHome& Home() const { return m_home; }
 };
-
-// clang-format off
-const WriteRow kWrites[] = {
-    // A token file without an expiry is not renewed: the code exchange writes a new one.
-    {"TokenFile", [](const IsolatedHome& h) { return h.DataFolder() / "TokDir" / "tokens.tok"; },
-     [](CrashSafety& t, const fs::path&) { t.Authorise(); }},
-    {"AutomaticCopy", [](const IsolatedHome& h) { return h.DataFolder() / "AutoSave" / "20180401_090000.000.txt"; },
-     [](CrashSafety& t, const fs::path&) { t.ShowResults({}); }},
-    {"ReceiptFile", [](const IsolatedHome& h) { return h.Root() / "receipts" / "Submission Receipt.txt"; },
-     [](CrashSafety& t, const fs::path& previous) { t.ShowResults(previous); }},
-    {"FigureFile", [](const IsolatedHome& h) { return h.Root() / "figures" / "100000001 - Ashcombe.csv"; },
-     [](CrashSafety& t, const fs::path& previous) { t.SaveFigures(previous); }},
-};
-// clang-format on
 
 TEST_P(CrashSafety, InterruptedAtTheRenameLeavesThePreviousFile) {
-    const fs::path previous = GetParam().previous(Home());
+    const fs::path previous = m_home.Root() / GetParam().previous;
     fs::create_directories(previous.parent_path());
     WriteFile(previous, previous.filename() == "tokens.tok" ? "old-access|old-refresh|0"
                                                             : "previous content\r\n");
@@ -68,7 +61,7 @@ TEST_P(CrashSafety, InterruptedAtTheRenameLeavesThePreviousFile) {
         interrupted.push_back(target);
         return false;
     });
-    GetParam().write(*this, previous);
+    Write(GetParam().kind, previous);
     SetBeforeRenameHookForTesting({});
 
     ASSERT_FALSE(interrupted.empty()) << "the write never reached its rename";

@@ -144,8 +144,8 @@ protected:
     }
 
     // Authorised, the first client chosen and its periods listed.
-    void ReadyToFile(std::vector<Obligation> obligations = {kOpen}) {
-        m_sandbox.SetObligations("100000001", std::move(obligations));
+    void ReadyToFile() {
+        m_sandbox.SetObligations("100000001", {kOpen});
         AuthoriseByCode();
         ChooseCompany("100000001");
         Button("getObligationsButton")->click();
