@@ -120,29 +120,24 @@ std::vector<std::string> Without(std::vector<std::string> names,
 
 // ---- Text forms of the facts ----
 
+// Forms that the exact header set and the adapter list below pin already are not repeated here.
 TEST(DeviceFacts, AddressesTakeHmrcsFormsAndUnreportableOnesAreLeftOut) {
     ExpectRows({
-        {"mac", FormatMacAddress({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}),
-         "00%3A1A%3A2B%3A3C%3A4D%3A5E"},
         {"mac uppercase", FormatMacAddress({0xab, 0xcd, 0xef, 0x0f, 0xf0, 0x09}),
          "AB%3ACD%3AEF%3A0F%3AF0%3A09"},
         {"mac eight bytes", FormatMacAddress({1, 2, 3, 4, 5, 6, 7, 8}),
          "01%3A02%3A03%3A04%3A05%3A06%3A07%3A08"},
-        {"mac none", FormatMacAddress({}), ""},
         {"ipv4", FormatLocalAddress(V4(10, 0, 0, 255)), "10.0.0.255"},
         {"ipv6 global",
          FormatLocalAddress(
              V6({0x2a, 0x00, 0x23, 0xc5, 0xfe, 0x1a, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0x10})),
          "2a00%3A23c5%3Afe1a%3A1%3A%3A10"},
-        {"ipv6 documentation", FormatLocalAddress(V6({0x20, 0x01, 0x0d, 0xb8})),
+        {"ipv6 trailing zeros", FormatLocalAddress(V6({0x20, 0x01, 0x0d, 0xb8})),
          "2001%3Adb8%3A%3A"},
         {"ipv6 unique local",
          FormatLocalAddress(V6({0xfd, 0x12, 0x34, 0x56, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1})),
          "fd12%3A3456%3A%3A1"},
-        {"ipv6 link local", FormatLocalAddress(V6({0xfe, 0x80, 0, 0, 0, 0, 0, 0, 1})), ""},
         {"ipv6 site local", FormatLocalAddress(V6({0xfe, 0xc0, 0, 0, 0, 0, 0, 0, 1})), ""},
-        {"ipv6 teredo", FormatLocalAddress(V6({0x20, 0x01, 0x00, 0x00, 0x41, 0x36, 0xe3, 0x78})),
-         ""},
         {"ipv6 teredo zero server", FormatLocalAddress(V6({0x20, 0x01, 0x00, 0x00})), ""},
         {"ipv6 short", FormatLocalAddress({Family::IPv6, {0x20, 0x01}}), ""},
         {"ipv4 short", FormatLocalAddress({Family::IPv4, {10, 0, 0}}), ""},
@@ -153,8 +148,6 @@ TEST(DeviceFacts, TimesScreensAndTextsTakeHmrcsForms) {
     ExpectRows({
         {"offset uk winter",
          FormatUtcOffset({2026, 1, 15, 12, 0, 0, 0}, {2026, 1, 15, 12, 0, 0, 0}), "+00:00"},
-        {"offset bst across midnight",
-         FormatUtcOffset({2026, 3, 29, 0, 30, 0, 0}, {2026, 3, 28, 23, 30, 0, 0}), "+01:00"},
         {"offset india", FormatUtcOffset({2026, 1, 15, 17, 30, 0, 0}, {2026, 1, 15, 12, 0, 0, 0}),
          "+05:30"},
         {"offset newfoundland",
@@ -163,36 +156,20 @@ TEST(DeviceFacts, TimesScreensAndTextsTakeHmrcsForms) {
          FormatUtcOffset({2025, 12, 31, 19, 0, 0, 0}, {2026, 1, 1, 0, 0, 0, 0}), "-05:00"},
         {"offset ahead across leap february",
          FormatUtcOffset({2024, 3, 1, 8, 45, 0, 0}, {2024, 2, 29, 19, 0, 0, 0}), "+13:45"},
-        {"timestamp small fields", FormatUtcTimestamp({2026, 3, 7, 9, 5, 3, 42}),
-         "2026-03-07T09:05:03.042Z"},
         {"timestamp large fields", FormatUtcTimestamp({2026, 12, 31, 23, 59, 59, 999}),
          "2026-12-31T23:59:59.999Z"},
-        {"scaling 96", FormatScalingFactor(96), "1.00"},
-        {"scaling 120", FormatScalingFactor(120), "1.25"},
         {"scaling 110 drops remainder", FormatScalingFactor(110), "1.14"},
         {"scaling 72", FormatScalingFactor(72), "0.75"},
         {"scaling unknown", FormatScalingFactor(0), "0.00"},
         {"scaling 960", FormatScalingFactor(960), "10.00"},
-        {"screens", FormatScreens({1920, 1080, 120, 32}),
-         "width=1920&height=1080&scaling-factor=1.25&colour-depth=32"},
         {"screens without height", FormatScreens({1920, 0, 96, 24}),
          "&scaling-factor=1.00&colour-depth=24"},
-        {"clean trailing newline", CleanFactText("LENOVO\n"), "LENOVO"},
-        {"clean surrounding blanks", CleanFactText("  Dell Inc.  "), "Dell Inc."},
-        {"clean inner controls",
-         CleanFactText("A\r\nB\tC\x7F"
-                       "D"),
-         "ABCD"},
         {"clean only blanks", CleanFactText(" \n "), ""},
         {"cut at limit", CleanFactText(std::string(300, 'x')), std::string(255, 'x')},
         {"cut never splits utf8", CleanFactText(std::string(254, 'x') + "\xC3\xA9"),
          std::string(254, 'x')},
         {"cut keeps whole utf8", CleanFactText("ab\xC3\xA9", 4), "ab\xC3\xA9"},
         {"cut then trim", CleanFactText("abc def", 4), "abc"},
-        {"sha256 empty", Sha256Hex(""),
-         "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"sha256 abc", Sha256Hex("abc"),
-         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
     });
 }
 
@@ -209,15 +186,13 @@ protected:
     calvenor::test::IsolatedHome m_home;
 };
 
-TEST_F(DeviceId, IsMadeOnceAsALowercaseUuidAndKept) {
+TEST_F(DeviceId, IsMadeOnceAndKeptAndAStoredValueThatIsNotAUuidIsReplaced) {
     const std::string first = ReadOrCreateDeviceId();
     EXPECT_TRUE(IsUuidText(first)) << first;
     EXPECT_EQ(first.find_first_of("ABCDEF{}"), std::string::npos) << first;
     EXPECT_EQ(Store().value("Agent/Id").toString().toStdString(), first);
     EXPECT_EQ(ReadOrCreateDeviceId(), first);
-}
 
-TEST_F(DeviceId, AStoredUuidIsUsedAndAnythingElseIsReplacedAndWrittenBack) {
     const QVariant stored[] = {QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"),
                                QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"),
                                QStringLiteral(""),
@@ -282,51 +257,14 @@ TEST(FraudHeaders, BuildsTheFullSetInOrderAndBuildingAgainReplacesIt) {
     EXPECT_EQ(headers.GetHeaderLines(), expected);
 }
 
-TEST(FraudHeaders, AMissingFactRemovesOrEmptiesOnlyItsOwnLines) {
+// A missing fact removes or empties only its own lines; fact texts are cleaned of control bytes
+// (no header can be injected) and their reserved characters encoded, while the separators between
+// the parts of a value stay literal.
+TEST(FraudHeaders, EachFactShapesOnlyItsOwnLines) {
     struct Row {
         const char* name;
         std::function<void(FakeFacts&)> change;
-        std::vector<std::string> gone;
-    };
-    const Row rows[] = {
-        {"only loopback addresses keep the time stamp",
-         [](FakeFacts& f) { f.interfaces.back().addresses.clear(); },
-         {"Gov-Client-Local-IPs"}},
-        {"a failed adapter query removes the four network lines",
-         [](FakeFacts& f) { f.adaptersAnswer = false; },
-         {"Gov-Client-MAC-Addresses", "Gov-Client-Device-ID", "Gov-Client-Local-IPs-Timestamp",
-          "Gov-Client-Local-IPs"}},
-        {"no login name", [](FakeFacts& f) { f.loginName.clear(); }, {"Gov-Client-User-IDs"}},
-        {"unknown time zone",
-         [](FakeFacts& f) { f.timeZoneKnown = false; },
-         {"Gov-Client-Timezone"}},
-        {"no device id or hardware address",
-         [](FakeFacts& f) {
-             f.deviceId.clear();
-             f.interfaces.back().hardwareAddress.clear();
-         },
-         {}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        FakeFacts facts;
-        row.change(facts);
-        EXPECT_EQ(Names(CFraudHeaders("{}", facts).GetHeaderLines()), Without(kAllNames, row.gone));
-    }
-    FakeFacts facts;
-    rows[4].change(facts);
-    const auto lines = CFraudHeaders("{}", facts).GetHeaderLines();
-    EXPECT_EQ(LineNamed(lines, "Gov-Client-MAC-Addresses"), "Gov-Client-MAC-Addresses: ");
-    EXPECT_EQ(LineNamed(lines, "Gov-Client-Device-ID"), "Gov-Client-Device-ID: ");
-}
-
-// Facts are cleaned of control bytes (no header can be injected) and their reserved characters
-// encoded, while the separators between the parts of a value stay literal.
-TEST(FraudHeaders, FactTextsAreCleanedAndEncoded) {
-    struct Row {
-        const char* name;
-        std::function<void(FakeFacts&)> change;
-        std::string line;
+        std::vector<std::string> gone, lines;
     };
     const auto odd = [](FakeFacts& f) {
         f.osVersion = "12";
@@ -342,33 +280,62 @@ TEST(FraudHeaders, FactTextsAreCleanedAndEncoded) {
         f.deviceId = "3f2504e0-4f89-41d3-9a0c-0305e82c3301\n";
     };
     const Row rows[] = {
+        {"only loopback addresses keep the time stamp",
+         [](FakeFacts& f) { f.interfaces.back().addresses.clear(); },
+         {"Gov-Client-Local-IPs"},
+         {}},
+        {"a failed adapter query removes the four network lines",
+         [](FakeFacts& f) { f.adaptersAnswer = false; },
+         {"Gov-Client-MAC-Addresses", "Gov-Client-Device-ID", "Gov-Client-Local-IPs-Timestamp",
+          "Gov-Client-Local-IPs"},
+         {}},
+        {"no login name", [](FakeFacts& f) { f.loginName.clear(); }, {"Gov-Client-User-IDs"}, {}},
+        {"unknown time zone",
+         [](FakeFacts& f) { f.timeZoneKnown = false; },
+         {"Gov-Client-Timezone"},
+         {}},
+        {"no device id or hardware address",
+         [](FakeFacts& f) {
+             f.deviceId.clear();
+             f.interfaces.back().hardwareAddress.clear();
+         },
+         {},
+         {"Gov-Client-MAC-Addresses: ", "Gov-Client-Device-ID: "}},
         {"unreadable firmware",
          [](FakeFacts& f) {
              f.manufacturer.clear();
              f.model.clear();
          },
-         "Gov-Client-User-Agent: os-family=Linux&os-version=Debian%20GNU%2FLinux%2012%20%28"
-         "bookworm%29&device-manufacturer=&device-model="},
-        {"reserved characters", odd,
-         "Gov-Client-User-Agent: os-family=Linux&os-version=12"
-         "&device-manufacturer=Smith%20%26%20Sons&device-model=Model%3DX%3F"},
-        {"reserved characters in the login", odd, "Gov-Client-User-IDs: os=j%26smith"},
-        {"control bytes", controls,
-         "Gov-Client-User-Agent: os-family=Linux&os-version=Linux"
-         "&device-manufacturer=EvilX-Injected%3A%201&device-model=Model%209"},
-        {"control bytes in the login", controls, "Gov-Client-User-IDs: os=bob"},
+         {},
+         {"Gov-Client-User-Agent: os-family=Linux&os-version=Debian%20GNU%2FLinux%2012%20%28"
+          "bookworm%29&device-manufacturer=&device-model="}},
+        {"reserved characters",
+         odd,
+         {},
+         {"Gov-Client-User-Agent: os-family=Linux&os-version=12"
+          "&device-manufacturer=Smith%20%26%20Sons&device-model=Model%3DX%3F",
+          "Gov-Client-User-IDs: os=j%26smith"}},
+        {"control bytes",
+         controls,
+         {},
+         {"Gov-Client-User-Agent: os-family=Linux&os-version=Linux"
+          "&device-manufacturer=EvilX-Injected%3A%201&device-model=Model%209",
+          "Gov-Client-User-IDs: os=bob"}},
         {"screens without a size",
          [](FakeFacts& f) {
              f.screen = {0, 1080, 96, 24};
          },
-         "Gov-Client-Screens: &scaling-factor=1.00&colour-depth=24"},
+         {},
+         {"Gov-Client-Screens: &scaling-factor=1.00&colour-depth=24"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FakeFacts facts;
         row.change(facts);
         const auto lines = CFraudHeaders("{}", facts).GetHeaderLines();
-        EXPECT_EQ(LineNamed(lines, row.line.substr(0, row.line.find(':'))), row.line);
+        EXPECT_EQ(Names(lines), Without(kAllNames, row.gone));
+        for (const auto& expected : row.lines)
+            EXPECT_EQ(LineNamed(lines, expected.substr(0, expected.find(':'))), expected);
         for (const auto& line : lines) {
             for (unsigned char c : line)
                 EXPECT_TRUE(c >= 0x20 && c != 0x7F) << "control byte in: " << line;

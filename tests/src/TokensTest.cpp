@@ -90,34 +90,3 @@ TEST_F(TokensTest, LoadReadsWhatTheFileHolds) {
         EXPECT_EQ(tokens.GetExpiresIn(), row.expires);
     }
 }
-
-TEST_F(TokensTest, AFileThatCannotBeReplacedFailsTheSaveAndAFolderThatCannotBeMadeThrows) {
-    {
-        CTokens tokens;
-        fs::remove(TokenFile());
-        fs::create_directories(TokenFile() / "in-the-way");
-        tokens.SetRefreshToken("r");
-        EXPECT_FALSE(tokens.Save());
-        EXPECT_TRUE(fs::is_directory(TokenFile()));
-    }
-    WriteFile(m_home.Root() / "plain-file", "x");
-    ScopedEnv data("CALVENOR_DATA_DIR", (m_home.Root() / "plain-file" / "data").string());
-    try {
-        CTokens tokens;
-        FAIL() << "no error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Failed to create token dir");
-    }
-}
-
-TEST_F(TokensTest, CreateDirectoryPathMakesOnlyLevelsEndingInASeparator) {
-    const fs::path root = m_home.Root();
-    EXPECT_TRUE(CreateDirectoryPath((root / "a" / "b").string() + "/c"));
-    EXPECT_TRUE(fs::is_directory(root / "a" / "b"));
-    EXPECT_FALSE(fs::exists(root / "a" / "b" / "c"));
-    EXPECT_EQ(Mode(root / "a"), 0700u);
-    WriteFile(root / "file", "x");
-    // Reported by the next step, which cannot write there.
-    EXPECT_TRUE(CreateDirectoryPath((root / "file" / "d").string() + "/"));
-    EXPECT_FALSE(fs::exists(root / "file" / "d"));
-}

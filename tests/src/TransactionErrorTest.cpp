@@ -15,16 +15,11 @@ TEST(TransactionError, EachKindLooksTheStatusUpInItsOwnTable) {
     };
     const Row rows[] = {
         {"AuthorisationBadRequestReadsUnauthorized", 0, 400, true, "Unauthorized"},
-        {"AuthorisationNotAcceptable", 0, 406, true,
-         "Not Acceptable (Missing or invalid Accept header)"},
         {"AuthorisationPaymentRequired", 0, 402, false, kUnknown},
         {"AuthorisationCommunicationCode", 0, 5, false, kUnknown},
         {"CodeExchangeGatewayTimeout", 1, 504, true, "Gateway Timeout"},
-        {"CodeExchangeTooManyRequests", 1, 429, true, "Too Many Requests"},
         {"SubmissionBadRequest", 3, 400, true, "Bad Request"},
-        {"SubmissionForbidden", 3, 403, true, "Forbidden"},
         {"SubmissionNotFound", 3, 404, false, kUnknown},
-        {"SubmissionUnprocessable", 3, 422, false, kUnknown},
         {"KindWithoutTable", 2, 400, false, kUnknown},
     };
     for (const auto& row : rows) {

@@ -2,15 +2,12 @@
 
 #include <filesystem>
 
-#include "PdfText.h"
-#include "PrintDocuments.h"
 #include "Printing.h"
 #include "TestSupport.h"
 #include "UiRecorder.h"
 
 namespace {
 
-using calvenor::test::PdfText;
 using calvenor::test::TempFolder;
 
 TEST(AdaptForPrinting, RewritesOnlyWhatQtCannotRead) {
@@ -28,37 +25,14 @@ TEST(AdaptForPrinting, RewritesOnlyWhatQtCannotRead) {
         EXPECT_EQ(AdaptHtmlForPrinting(html), adapted);
 }
 
-class Printing : public testing::Test {
-protected:
+TEST(Printing, ACancelPrintsAndSaysNothingAndAFailedStartIsReported) {
     CUiRecorder ui;
     TempFolder folder;
-};
-
-TEST_F(Printing, PdfHoldsTheWholeDocument) {
-    const auto pdf = folder / "return.pdf";
-    ui.QueuePrintToPdf(QString::fromStdString(pdf.string()));
-    const BoxTexts boxes{"100.00", "0.00", "100.00", "20.00", "80.00", "500", "100", "0", "0"};
-    EXPECT_EQ(PrintHtmlDocument(BuildResultsPrintDocument("2026-04-01", "2026-06-30",
-                                                          "123456789 : ACME <Ltd>",
-                                                          {"Receipt ID : abc & def"}, boxes)),
-              PrintOutcome::Printed);
-    const std::string text = PdfText(pdf);
-    for (const char* expected :
-         {"Results for Period : 01 Apr 2026 To 30 Jun 2026", "VAT Number: 123456789 : ACME <Ltd>",
-          "Receipt ID : abc & def", "VAT due in this period on sales and other outputs",
-          "Net VAT to be paid to Customs", "80.00", "500"})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
-    EXPECT_TRUE(ui.Messages().empty());
-}
-
-TEST_F(Printing, CancelledDialogPrintsAndSaysNothing) {
     ui.QueuePrintCancel();
     EXPECT_EQ(PrintHtmlDocument("text"), PrintOutcome::Cancelled);
     EXPECT_TRUE(ui.Messages().empty());
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
-}
 
-TEST_F(Printing, OutputThatCannotStartIsReported) {
     ui.QueuePrintToPdf(QString::fromStdString((folder / "missing" / "x.pdf").string()));
     EXPECT_EQ(PrintHtmlDocument("text"), PrintOutcome::Failed);
     ASSERT_EQ(ui.Messages().size(), 1U);

@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ImportDialog.h"
 #include "ModalTestHelper.h"
 #include "TestSupport.h"
 #include "UiRecorder.h"
@@ -59,19 +58,15 @@ TEST_F(EntryWindow, ContinueNormalisesAndReopeningShowsTheStoredTexts) {
     entry.findChild<QPushButton*>("continueButton")->click();
     EXPECT_EQ(entry.result(), kDialogOk);
     EXPECT_FALSE(entry.isVisible());
-    const BoxTexts expected = {"0.50", "0.00", "0.00", "0.00", "0.00", "12", "0", "0", "0"};
-    EXPECT_EQ(entry.StoredTexts(), expected);
-
     ReturnFigures figures;
-    figures.periodKey = "18A1";
     entry.GetFigures(figures);
     EXPECT_EQ(figures.box3, "0.50");
     EXPECT_EQ(figures.box5, "0.50");
     EXPECT_TRUE(figures.entered);
-    EXPECT_EQ(figures.periodKey, "18A1");
 
-    entry.show();
+    entry.show();  // shows the stored texts, whole pounds cut, not rounded
     EXPECT_EQ(entry.Box(6)->text(), "12");
+    EXPECT_EQ(entry.Box(7)->text(), "0");
     EXPECT_EQ(entry.Box(1)->text(), "0.50");
     EXPECT_TRUE(ui.Messages().empty());
     entry.reject();
@@ -109,9 +104,10 @@ TEST_F(EntryWindow, AnAmountBeyondHmrcsLimitsIsRefusedNamingTheBox) {
 struct ImportRow {
     const char* name;
     std::string file;
-    BoxTexts boxes;   // shown after the import; box 1 held "5" before it
+    QString shown;         // the nine boxes after the import, joined by commas; box 1 held "5"
     QString message = {};  // the start of the one message shown, or empty
     bool box3Flagged = false, box5Flagged = false;
+    friend void PrintTo(const ImportRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class EntryImport : public EntryWindow, public testing::WithParamInterface<ImportRow> {};
@@ -120,8 +116,10 @@ TEST_P(EntryImport, FillsTheBoxesAsIfTypedOrChangesNothing) {
     const ImportRow& row = GetParam();
     entry.Box(1)->setText("5");
     entry.ImportFile(WriteFigures(row.file));
+    QStringList shown;
     for (int box = 1; box <= 9; ++box)
-        EXPECT_EQ(entry.Box(box)->text().toStdString(), row.boxes[box - 1]) << "box " << box;
+        shown << entry.Box(box)->text();
+    EXPECT_EQ(shown.join(','), row.shown);
     ASSERT_EQ(ui.Messages().size(), row.message.isEmpty() ? 0u : 1u);
     if (!row.message.isEmpty()) {
         EXPECT_TRUE(ui.Messages()[0].text.startsWith(row.message))
@@ -135,83 +133,56 @@ TEST_P(EntryImport, FillsTheBoxesAsIfTypedOrChangesNothing) {
     EXPECT_EQ(figures.box5Recalculated, row.box5Flagged);
 }
 
-const BoxTexts kUntouched = {"5", "", "", "", "", "", "", "", ""};
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, EntryImport,
-    testing::Values(
-        ImportRow{
-            "good_file",
-            "100.00,0.50,100.50,150.75,50.25,1000,1500,0,0\r\n",
-            {"100.00", "0.50", "100.50", "150.75", "50.25", "1000.00", "1500.00", "0.00", "0.00"}},
-        ImportRow{"box3_differs",
-                  "100,0.5,999,150.75,50.25,1,2,3,4\n",
-                  {"100.00", "0.50", "999.00", "150.75", "50.25", "1.00", "2.00", "3.00", "4.00"},
-                  "",
-                  true},
-        ImportRow{"negative_box5_flagged",
-                  "10,0,10,20,-10,0,0,0,0",
-                  {"10.00", "0.00", "10.00", "20.00", "-10.00", "0.00", "0.00", "0.00", "0.00"},
-                  "",
-                  false,
-                  true},
-        ImportRow{"empty_box3_never_flagged",
-                  "1,2,,0,3,0,0,0,0",
-                  {"1.00", "2.00", "0.00", "0.00", "3.00", "0.00", "0.00", "0.00", "0.00"}},
-        ImportRow{"rejected_value_emptied",
-                  "1.2.3,2,2,0,2,0,0,0,0",
-                  {"0.00", "2.00", "2.00", "0.00", "2.00", "0.00", "0.00", "0.00", "0.00"},
-                  kInvalidFigure},
-        ImportRow{"broken_file", "1;2;3", kUntouched, "Unable to determine file format\n\n"},
-        ImportRow{"value_longer_than_a_box_holds", std::string(40000, '1') + ",2,3,4,5,6,7,8,9",
-                  kUntouched, "Unable to import file "}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, EntryImport, testing::Values(
+    ImportRow{"good_file", "100.00,0.50,100.50,150.75,50.25,1000,1500,0,0\r\n",
+              "100.00,0.50,100.50,150.75,50.25,1000.00,1500.00,0.00,0.00"},
+    ImportRow{"box3_differs", "100,0.5,999,150.75,50.25,1,2,3,4\n",
+              "100.00,0.50,999.00,150.75,50.25,1.00,2.00,3.00,4.00", "", true},
+    ImportRow{"negative_box5_flagged", "10,0,10,20,-10,0,0,0,0",
+              "10.00,0.00,10.00,20.00,-10.00,0.00,0.00,0.00,0.00", "", false, true},
+    ImportRow{"empty_box3_never_flagged", "1,2,,0,3,0,0,0,0",
+              "1.00,2.00,0.00,0.00,3.00,0.00,0.00,0.00,0.00"},
+    ImportRow{"rejected_value_emptied", "1.2.3,2,2,0,2,0,0,0,0",
+              "0.00,2.00,2.00,0.00,2.00,0.00,0.00,0.00,0.00", kInvalidFigure},
+    ImportRow{"broken_file", "1;2;3", "5,,,,,,,,", "Unable to determine file format\n\n"},
+    ImportRow{"value_longer_than_a_box_holds", std::string(40000, '1') + ",2,3,4,5,6,7,8,9",
+              "5,,,,,,,,", "Unable to import file "}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-TEST_F(EntryWindow, ImportThroughTheImportWindowAndItsCancel) {
-    const std::string path = WriteFigures("1,2,3,4,5,6,7,8,9\r\n");
+TEST_F(EntryWindow, ImportThroughTheImportWindowWhichNeedsAFileAndKeepsTheLastChoice) {
     WhenModalShown([](QWidget* modal) { modal->findChild<QPushButton*>("cancelButton")->click(); });
     entry.OnImport();
     EXPECT_EQ(entry.Box(1)->text(), "");
 
-    ui.QueueOpenFileName(QString::fromStdString(path));
-    WhenModalShown([](QWidget* modal) {
+    const QString path = QString::fromStdString(WriteFigures("1,2,3,4,5,6,7,8,9\r\n"));
+    ui.QueueOpenFileName(path);
+    ui.QueueOpenFileName(std::nullopt);
+    WhenModalShown([&](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), "File Import");
+        modal->findChild<QPushButton*>("okButton")->click();  // no file yet: refused
+        EXPECT_TRUE(modal->isVisible());
         modal->findChild<QPushButton*>("browseButton")->click();
+        modal->findChild<QPushButton*>("browseButton")->click();  // cancelled
+        auto* shown = modal->findChild<QLineEdit*>("filePathEdit");
+        EXPECT_EQ(shown->text(), path);
+        EXPECT_TRUE(shown->isReadOnly());
         modal->findChild<QPushButton*>("okButton")->click();
     });
     entry.OnImport();
-    EXPECT_EQ(entry.Box(1)->text(), "1.00");
-    EXPECT_EQ(entry.Box(9)->text(), "9.00");
-    EXPECT_EQ(entry.ImportedBox3(), "3.00");
-    EXPECT_TRUE(ui.Messages().empty());
-}
-
-TEST_F(EntryWindow, ImportDialogNeedsAFileAndKeepsTheLastChoice) {
-    CImportDialog dialog;
-    dialog.show();
-    EXPECT_EQ(dialog.windowTitle(), "File Import");
-    dialog.findChild<QPushButton*>("okButton")->click();
     ASSERT_EQ(ui.Messages().size(), 1u);
     EXPECT_EQ(ui.Messages()[0].text, "Please select a file!");
     EXPECT_EQ(ui.Messages()[0].ShownTitle(), "Error");
-    EXPECT_TRUE(dialog.isVisible());
-
-    ui.QueueOpenFileName(QString("/tmp/first.csv"));
-    dialog.OnBrowse();
-    ui.QueueOpenFileName(std::nullopt);
-    dialog.OnBrowse();
-    EXPECT_EQ(dialog.FilePath(), "/tmp/first.csv");
-    EXPECT_EQ(dialog.findChild<QLineEdit*>("filePathEdit")->text(), "/tmp/first.csv");
-    EXPECT_TRUE(dialog.findChild<QLineEdit*>("filePathEdit")->isReadOnly());
-
     ASSERT_EQ(ui.FileDialogs().size(), 2u);
     const FileDialogRequest& request = ui.FileDialogs()[0].request;
     EXPECT_FALSE(ui.FileDialogs()[0].save);
     EXPECT_EQ(request.filters, QStringList({"csv Files (*.csv)", "All Files (*)"}));
     EXPECT_EQ(request.initialName, "*.csv");
     EXPECT_EQ(request.defaultSuffix, "csv");
-
-    dialog.findChild<QPushButton*>("okButton")->click();
-    EXPECT_EQ(dialog.result(), kDialogOk);
+    EXPECT_EQ(entry.Box(1)->text(), "1.00");
+    EXPECT_EQ(entry.Box(9)->text(), "9.00");
+    EXPECT_EQ(entry.ImportedBox3(), "3.00");
 }
 
 }  // namespace
