@@ -1,37 +1,33 @@
 #include "PellwickApp.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <iostream>
 #include <memory>
 
 #include "AgentProfile.h"
+#include "CommandLine.h"
 #include "PellwickDlg.h"
 #include "ProgramIcons.h"
 #include "UiRecorder.h"
 
 int CPellwickApp::Run(int argc, char** argv) {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pellwick"));
     QApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.1"));
+    const bool testing =
+        ParseProgramCommandLine(
+            argc, argv,
+            QStringLiteral(
+                "Pellwick prepares a client's nine VAT return figures for approval: enter or "
+                "import them, confirm them, save them as a figure file for Calvenor to import, "
+                "and print them for the client's sign-off. It never contacts HMRC. It takes no "
+                "arguments for its work: the agent profile (CALVENOR_PROFILE) comes from the "
+                "environment."))
+            .selfTest;
+    QApplication app(argc, argv);
     QApplication::setWindowIcon(calvenor::ApprovalsIcon());
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Pellwick prepares a client's nine VAT return figures for approval: enter or import "
-        "them, confirm them, save them as a figure file for Calvenor to import, and print them "
-        "for the client's sign-off. It never contacts HMRC. It takes no arguments for its work: "
-        "the agent profile (CALVENOR_PROFILE) comes from the environment."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption selfTest(
-        QStringLiteral("self-test"),
-        QStringLiteral("Start, show the main window and quit; messages go to standard error."));
-    parser.addOption(selfTest);
-    parser.process(app);
-
-    if (!parser.isSet(selfTest)) {
+    if (!testing) {
         CPellwickDlg window(LoadAgentProfile());
         window.exec();
         return 0;

@@ -1,13 +1,13 @@
 #include "CalvenorApp.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QScreen>
 #include <iostream>
 #include <memory>
 
 #include "AgentProfile.h"
 #include "CalvenorDlg.h"
+#include "CommandLine.h"
 #include "DeviceFacts.h"
 #include "Folders.h"
 #include "ProgramIcons.h"
@@ -41,28 +41,23 @@ void PrintMessages(const CUiRecorder& recorder) {
 }  // namespace
 
 int CCalvenorApp::Run(int argc, char** argv) {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Calvenor"));
     QApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(CALVENOR_VERSION_MAJOR)
                                             .arg(CALVENOR_VERSION_MINOR)
                                             .arg(CALVENOR_VERSION_BUILD));
+    const bool testing =
+        ParseProgramCommandLine(
+            argc, argv,
+            QStringLiteral(
+                "Calvenor files VAT returns for an agent's clients through HMRC's Making Tax "
+                "Digital service. It takes no arguments for its work: the agent profile "
+                "(CALVENOR_PROFILE) and the data folder (CALVENOR_DATA_DIR) come from the "
+                "environment."))
+            .selfTest;
+    QApplication app(argc, argv);
     QApplication::setWindowIcon(calvenor::FilerIcon());
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Calvenor files VAT returns for an agent's clients through HMRC's Making Tax Digital "
-        "service. It takes no arguments for its work: the agent profile (CALVENOR_PROFILE) and "
-        "the data folder (CALVENOR_DATA_DIR) come from the environment."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption selfTest(
-        QStringLiteral("self-test"),
-        QStringLiteral("Start, show the main window and quit; messages go to standard error."));
-    parser.addOption(selfTest);
-    parser.process(app);
-    const bool testing = parser.isSet(selfTest);
 
     // A self-test answers no box: it records what would have been shown and prints it.
     std::unique_ptr<CUiRecorder> recorder;

@@ -288,6 +288,15 @@ std::string PeriodText(const CObligationData& obligation) {
     return obligation.start + " - " + obligation.end;
 }
 
+// A call that failed because libcurl is missing says so, and what to do, under its usual text.
+std::string WithLoadFailure(std::string text, const CTransaction& transaction) {
+    const std::string& failure = transaction.GetTransport().GetLoadFailure();
+    if (!failure.empty()) {
+        text += "\n\n" + failure;
+    }
+    return text;
+}
+
 }  // namespace
 
 bool CCalvenorDlg::CheckTokenFile(std::string& refreshToken) {
@@ -343,7 +352,7 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
             m_authorisedByRefresh = true;
             return;
         }
-        const int status = AnsweredStatus();
+        const int status = m_transaction->GetAnsweredStatus();
         LOG_ENTRY("Error. LastHttpCode = " << status);
         if (status >= 500 || status == 429) {
             // HMRC's fault or its rate limit, not the token's: keep it so a later press tries the
@@ -353,7 +362,8 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
         }
         if (status == 0) {
             // No answer at all (no connection, time-out): nothing says the token is bad.
-            ShowError(CommErrorText(m_transaction->GetCommErrorCode()));
+            ShowError(
+                WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction));
             return;
         }
         if (status == 400) {
@@ -397,7 +407,8 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
         ShowError(text);
     } else {
         LOG_ENTRY("generic error : " << text);
-        UiServices().Message(QStringLiteral("COMMUNICATIONS ERROR"), QString::fromStdString(text),
+        UiServices().Message(QStringLiteral("COMMUNICATIONS ERROR"),
+                             QString::fromStdString(WithLoadFailure(text, *m_transaction)),
                              MessageIcon::None, BeepKind::Exclamation);
     }
 }
@@ -439,14 +450,8 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
     ShowTokenExchangeError();
 }
 
-int CCalvenorDlg::AnsweredStatus() {
-    // A transfer that broke off (time-out, body too large, dropped) brought no answer, whatever
-    // status line arrived before it did.
-    return m_transaction->GetTransport().GetLastResult() == 0 ? m_transaction->GetHttpCode() : 0;
-}
-
 void CCalvenorDlg::ShowTokenExchangeError() {
-    const int status = AnsweredStatus();
+    const int status = m_transaction->GetAnsweredStatus();
     CTRansactionError error(1, status);
     if (status != 0) {
         error.Decode(m_transaction->GetResponseBody());
@@ -455,7 +460,7 @@ void CCalvenorDlg::ShowTokenExchangeError() {
     for (const std::string& line : error.GetErrorLines()) {
         text += line + "\r\n";
     }
-    ShowError(text);
+    ShowError(WithLoadFailure(text, *m_transaction));
 }
 
 // ---- Client and period selection ----
@@ -480,12 +485,12 @@ void CCalvenorDlg::OnBnClickedButtonGetObligations() {
     }
     if (!retrieved) {
         std::string text = "Error - Failed to retrieve Obligations";
-        if (m_transaction->GetHttpCode() == 403) {
+        if (m_transaction->GetAnsweredStatus() == 403) {
             text += kNotAuthorisedText;
         }
         UiServices().Message(QStringLiteral("Failed to retrieve Obligations"),
-                             QString::fromStdString(text), MessageIcon::Warning,
-                             BeepKind::Information);
+                             QString::fromStdString(WithLoadFailure(text, *m_transaction)),
+                             MessageIcon::Warning, BeepKind::Information);
         // A failed retrieval is taken as a lost authorisation: start again from the beginning.
         m_authorisedByRefresh = false;
         m_refreshedAccessToken.clear();
@@ -596,10 +601,11 @@ bool CCalvenorDlg::SubmitReturn(ReturnFigures& figures) {
     if (!answered) {
         // The return may have arrived before the connection failed: filing again blindly could
         // file it twice, so point the agent at the period list, HMRC's own record.
-        ShowError(CommErrorText(m_transaction->GetCommErrorCode()) +
-                  "\n\nHMRC may have received this return before the connection failed. Use Get "
-                  "Obligations before filing again: a period that is no longer listed has been "
-                  "filed.");
+        ShowError(
+            WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction) +
+            "\n\nHMRC may have received this return before the connection failed. Use Get "
+            "Obligations before filing again: a period that is no longer listed has been "
+            "filed.");
         return false;
     }
     ShowResults(m_periodStart, m_periodEnd, m_periodKey, figures, status == 201);

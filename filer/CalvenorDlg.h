@@ -44,8 +44,6 @@ public:
     // Exclamation beep, then `text` under the default title.
     void ShowError(const std::string& text);
     void ShowTokenExchangeError();
-    // The last HMRC status, or 0 when the last transfer failed.
-    int AnsweredStatus();
     void ShowAlreadyAuthorised();
     bool CheckTokenFile(std::string& refreshToken);
     void DeleteTokenFile();

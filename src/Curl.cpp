@@ -9,14 +9,15 @@
 #include <cstring>
 #include <utility>
 
+#include "CurlLibrary.h"
 #include "Log.h"
 #include "ServiceUrl.h"
 
 namespace {
 
-// One transport per process: the flag says the library and a handle are ready, and libcurl
-// writes its error texts into the one buffer.
-bool g_initialised = false;
+// One transport per process: the flag says a transport holds it (and, once it has made its
+// handle, the library's global state), and libcurl writes its error texts into the one buffer.
+bool g_transportTaken = false;
 char g_errorBuffer[512] = {};
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
@@ -58,11 +59,7 @@ bool HasControlBytes(const std::string& text) {
 }  // namespace
 
 void CCurl::HandleDeleter::operator()(void* handle) const {
-    curl_easy_cleanup(handle);
-}
-
-void CCurl::ListDeleter::operator()(curl_slist* list) const {
-    curl_slist_free_all(list);
+    api->easyCleanup(handle);
 }
 
 CCurl::CCurl(const Limits& limits) : m_limits(limits) {
@@ -74,43 +71,57 @@ CCurl::~CCurl() {
 }
 
 void CCurl::Release() {
-    // Only the transport that owns the handle gives the library back; a second transport that
-    // found the flag set never took it.
-    if (g_initialised && m_handle) {
-        g_initialised = false;
+    // Only the transport that holds the library gives it back; a second transport that found the
+    // flag set never took it.
+    if (!m_ownsTransport)
+        return;
+    if (m_handle) {
         m_handle.reset();
-        curl_global_cleanup();
+        m_api->globalCleanup();
     }
-    m_handle.reset();
+    m_ownsTransport = false;
+    g_transportTaken = false;
 }
 
 void CCurl::Initialise() {
-    if (g_initialised)
+    if (g_transportTaken)
         return;
-    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK)
-        return;
-    CURL* handle = curl_easy_init();
+    g_transportTaken = true;
+    m_ownsTransport = true;
+}
+
+int CCurl::PrepareHandle() {
+    if (!m_ownsTransport)
+        return CURLE_BAD_FUNCTION_ARGUMENT;
+    if (m_handle)
+        return CURLE_OK;
+    m_api = LoadedCurlApi(m_loadFailure);
+    if (m_api == nullptr) {
+        LOG_ENTRY(m_loadFailure);
+        return CURLE_FAILED_INIT;
+    }
+    if (m_api->globalInit(CURL_GLOBAL_ALL) != CURLE_OK)
+        return CURLE_FAILED_INIT;
+    CURL* handle = m_api->easyInit();
     if (handle == nullptr) {
-        curl_global_cleanup();
-        return;
+        m_api->globalCleanup();
+        return CURLE_FAILED_INIT;
     }
-    const CURLcode curlOk1 = curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &CCurl::OnBody);
-    const CURLcode curlOk2 = curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &CCurl::OnHeader);
+    const CURLcode curlOk1 = m_api->easySetopt(handle, CURLOPT_WRITEFUNCTION, &CCurl::OnBody);
+    const CURLcode curlOk2 = m_api->easySetopt(handle, CURLOPT_HEADERFUNCTION, &CCurl::OnHeader);
     if (curlOk1 != CURLE_OK || curlOk2 != CURLE_OK) {
-        curl_easy_cleanup(handle);
-        curl_global_cleanup();
+        m_api->easyCleanup(handle);
+        m_api->globalCleanup();
         LOG_ENTRY("curl init failed. CurlOK1 = " << curlOk1 << ", CurlOK2 = " << curlOk2);
-        return;
+        return CURLE_FAILED_INIT;
     }
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, this);
-    m_handle.reset(handle);
-    g_initialised = true;
+    m_api->easySetopt(handle, CURLOPT_WRITEDATA, this);
+    m_api->easySetopt(handle, CURLOPT_HEADERDATA, this);
+    m_handle = std::unique_ptr<void, HandleDeleter>(handle, HandleDeleter{m_api});
+    return CURLE_OK;
 }
 
 void CCurl::Reset() {
-    if (m_handle)
-        curl_easy_reset(m_handle.get());
     Release();
     m_postMode = false;
     Initialise();
@@ -122,24 +133,15 @@ void CCurl::AppendHeader(const std::string& line) {
         LOG_ENTRY("Header line refused: it holds a line break");
         return;
     }
-    curl_slist* list = curl_slist_append(m_headerList.get(), line.c_str());
-    if (list == nullptr)
-        return;
-    m_headerList.release();
-    m_headerList.reset(list);
-    m_hasHeaders = true;
+    m_requestHeaders.push_back(line);
 }
 
 void CCurl::UseGet() {
     m_postMode = false;
-    if (m_handle)
-        curl_easy_setopt(m_handle.get(), CURLOPT_HTTPGET, 1L);
 }
 
 void CCurl::UsePost() {
     m_postMode = true;
-    if (m_handle)
-        curl_easy_setopt(m_handle.get(), CURLOPT_POST, 1L);
 }
 
 std::size_t CCurl::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
@@ -165,51 +167,65 @@ bool CCurl::DoTransaction() {
     m_headerLines.clear();
     m_body.clear();
     m_headerBytes = 0;
+    m_loadFailure.clear();
     g_errorBuffer[0] = '\0';
 
-    CURLcode result = CURLE_BAD_FUNCTION_ARGUMENT;
-    if (CURL* handle = m_handle.get()) {
-        curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, g_errorBuffer);
-        curl_easy_setopt(handle, CURLOPT_URL, m_url.c_str());
-        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, m_hasHeaders ? m_headerList.get() : nullptr);
-        if (!m_postBody.empty()) {
-            curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                             static_cast<curl_off_t>(m_postBody.size()));
-            curl_easy_setopt(handle, CURLOPT_POSTFIELDS, m_postBody.c_str());
-            m_postMode = true;
-        } else if (m_postMode) {
-            curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
-            curl_easy_setopt(handle, CURLOPT_POSTFIELDS, "");
-        } else {
-            // No body of an earlier transfer may linger on the handle.
-            curl_easy_setopt(handle, CURLOPT_POSTFIELDS, nullptr);
-            curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
-            curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    auto result = static_cast<CURLcode>(PrepareHandle());
+    if (result == CURLE_OK) {
+        CURL* handle = m_handle.get();
+        const CurlApi& api = *m_api;
+        // The request's header lines as libcurl's list, freed when the transfer is over. A line
+        // that cannot be added fails the transfer: a request must never go out without one.
+        curl_slist* list = nullptr;
+        for (const std::string& line : m_requestHeaders) {
+            curl_slist* longer = api.slistAppend(list, line.c_str());
+            if (longer == nullptr) {
+                result = CURLE_OUT_OF_MEMORY;
+                break;
+            }
+            list = longer;
         }
-        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, m_limits.totalTimeoutMs);
-        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
-                         static_cast<curl_off_t>(m_limits.maxBodyBytes));
-        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-        const std::string noProxy = NoProxyHosts();
-        curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy.c_str());
-        curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
-        result = curl_easy_perform(handle);
-        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
+        const std::unique_ptr<curl_slist, void (*)(curl_slist*)> headerList(list, api.slistFreeAll);
+        if (result == CURLE_OK) {
+            api.easySetopt(handle, CURLOPT_ERRORBUFFER, g_errorBuffer);
+            api.easySetopt(handle, CURLOPT_URL, m_url.c_str());
+            api.easySetopt(handle, CURLOPT_HTTPHEADER, list);
+            if (!m_postBody.empty()) {
+                api.easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                               static_cast<curl_off_t>(m_postBody.size()));
+                api.easySetopt(handle, CURLOPT_POSTFIELDS, m_postBody.c_str());
+                m_postMode = true;
+            } else if (m_postMode) {
+                api.easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
+                api.easySetopt(handle, CURLOPT_POSTFIELDS, "");
+            } else {
+                // No body of an earlier transfer may linger on the handle.
+                api.easySetopt(handle, CURLOPT_POSTFIELDS, nullptr);
+                api.easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
+                api.easySetopt(handle, CURLOPT_HTTPGET, 1L);
+            }
+            api.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+            api.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
+            api.easySetopt(handle, CURLOPT_TIMEOUT_MS, m_limits.totalTimeoutMs);
+            api.easySetopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                           static_cast<curl_off_t>(m_limits.maxBodyBytes));
+            api.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+            api.easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+            api.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+            api.easySetopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+            const std::string noProxy = NoProxyHosts();
+            api.easySetopt(handle, CURLOPT_NOPROXY, noProxy.c_str());
+            api.easySetopt(handle, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
+            result = api.easyPerform(handle);
+        }
+        api.easySetopt(handle, CURLOPT_HTTPHEADER, nullptr);
     }
 
     if (result != CURLE_OK) {
         LOG_ENTRY("curl_easy_perform Result = " << static_cast<int>(result));
         LOG_ENTRY("CurlErrBuff : " << g_errorBuffer);
     }
-    if (m_hasHeaders) {
-        m_headerList.reset();
-        m_hasHeaders = false;
-    }
+    m_requestHeaders.clear();
     m_url.clear();
     m_postBody.clear();
     m_freshConnection = false;

@@ -11,8 +11,7 @@
 #include <linux/if_packet.h>
 #endif
 
-#include <openssl/evp.h>
-
+#include <QCryptographicHash>
 #include <QSettings>
 #include <QString>
 #include <QSysInfo>
@@ -33,7 +32,6 @@ namespace {
 ScreenFacts g_screenFacts;
 
 constexpr char kHexUpper[] = "0123456789ABCDEF";
-constexpr char kHexLower[] = "0123456789abcdef";
 
 // Firmware strings are a few dozen bytes; anything past this is not a name.
 constexpr std::size_t kMaxFirmwareRead = 4096;
@@ -375,16 +373,8 @@ std::string CleanFactText(const std::string& text, std::size_t maxBytes) {
 }
 
 std::string Sha256Hex(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
-        return {};
-    }
-    std::string text;
-    text.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) {
-        text += kHexLower[digest[i] >> 4];
-        text += kHexLower[digest[i] & 0x0F];
-    }
-    return text;
+    const QByteArray digest =
+        QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                 QCryptographicHash::Sha256);
+    return digest.toHex().toStdString();
 }

@@ -66,6 +66,11 @@ public:
     // Kept state, read by the main window.
     int GetHttpCode() const { return m_transport->GetHttpCode(); }
     int GetCommErrorCode() const { return m_commErrorCode; }
+    // The status HMRC answered with, or 0 when the transfer broke off (time-out, body too large,
+    // dropped): such a transfer brought no answer, whatever status line arrived before it did.
+    int GetAnsweredStatus() const {
+        return m_transport->GetLastResult() == 0 ? m_transport->GetHttpCode() : 0;
+    }
     const std::string& GetAuthorisationUrl() const { return m_authorisationUrl; }
     const std::string& GetAuthoriseQuery() const { return m_authoriseQuery; }
     const std::string& GetObligationsUrl() const { return m_obligationsUrl; }

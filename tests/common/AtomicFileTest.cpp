@@ -12,32 +12,25 @@ namespace {
 
 std::size_t EntriesIn(const std::filesystem::path& folder) {
     std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+        ++n;
     return n;
 }
 
 }  // namespace
 
-TEST(AtomicFile, ReplacesContentAndLeavesNoTemporaryFile) {
+TEST(AtomicFile, ReplacesContentWithTheModeAndLeavesNoTemporaryFile) {
     TempFolder dir;
-    WriteFile(dir / "receipt.txt", "old content that is longer");
-    ASSERT_TRUE(WriteFileAtomically(dir / "receipt.txt", "new\r\n"));
-    EXPECT_EQ(ReadFile(dir / "receipt.txt"), "new\r\n");
+    WriteFile(dir / "tokens.tok", "old content that is longer");
+    ASSERT_TRUE(WriteFileAtomically(dir / "tokens.tok", "a|b\r\n", 0600));
+    EXPECT_EQ(ReadFile(dir / "tokens.tok"), "a|b\r\n");
     EXPECT_EQ(EntriesIn(dir.Path()), 1u);
-}
-
-TEST(AtomicFile, AppliesTheRequestedMode) {
-    TempFolder dir;
-    ASSERT_TRUE(WriteFileAtomically(dir / "tokens.tok", "a|b|1", 0600));
     struct stat info {};
     ASSERT_EQ(::stat((dir / "tokens.tok").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(AtomicFile, FailuresKeepTheOldFileByteForByte) {
-    if (::geteuid() == 0) {
-        // root ignores folder permissions; the folder-as-target and hook cases still run below.
-    }
+TEST(AtomicFile, FailuresKeepTheOldFileByteForByteAndLeaveNoTemporaryFile) {
     TempFolder dir;
     const auto target = dir / "figures.csv";
     WriteFile(target, "1,2,3\r\n");
@@ -54,23 +47,22 @@ TEST(AtomicFile, FailuresKeepTheOldFileByteForByte) {
     calvenor::SetBeforeRenameHookForTesting(nullptr);
     EXPECT_EQ(ReadFile(target), "1,2,3\r\n");
 
-    // A folder that does not exist.
     EXPECT_FALSE(WriteFileAtomically(dir / "missing" / "x.txt", "x"));
-    EXPECT_EQ(EntriesIn(dir.Path()), 2u);  // the target and the folder, no temporary files
+    EXPECT_EQ(EntriesIn(dir.Path()), 2u);  // the target and the folder
 }
 
 TEST(AtomicFile, ReadOnlyFolderKeepsTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
     TempFolder dir;
-    const auto sub = dir / "ro";
-    std::filesystem::create_directory(sub);
-    WriteFile(sub / "a.txt", "keep");
-    std::filesystem::permissions(sub, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_FALSE(WriteFileAtomically(sub / "a.txt", "lost"));
-    EXPECT_EQ(ReadFile(sub / "a.txt"), "keep");
+    WriteFile(dir / "a.txt", "keep");
+    std::filesystem::permissions(
+        dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(WriteFileAtomically(dir / "a.txt", "lost"));
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "keep");
 }
 
-TEST(AtomicFile, ReadWholeFileRefusesOversizedAndFolders) {
+TEST(AtomicFile, ReadWholeFileRefusesOversizedFilesAndFolders) {
     TempFolder dir;
     WriteFile(dir / "big", std::string(100, 'x'));
     std::string bytes, error;

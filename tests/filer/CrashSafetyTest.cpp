@@ -1,80 +1,58 @@
-#include <QAbstractButton>
-
 #include "AtomicFile.h"
-#include "ResultsDialog.h"
-#include "SandboxWindowTest.h"
-#include "VatConfirm.h"
+#include "FilerWindowTest.h"
 
 // A write interrupted at its last step (the rename) leaves the file that stood there intact and
 // no half file or temporary file beside it.
 namespace calvenor::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kPrevious = "previous content\r\n";
-
-class CrashSafety;
+enum class Kind { TokenFile, AutomaticCopy, ReceiptFile, FigureFile };
 struct WriteRow {
     const char* name;
-    fs::path (*previous)(const CrashSafety&);  // the file a good write would replace or join
-    void (*write)(CrashSafety&, const fs::path& previous);
-    friend void PrintTo(const WriteRow& row, std::ostream* os) { *os << row.name; }
+    Kind kind;
+    const char* previous;  // the file a good write would replace or join, in the home folder
 };
 
-class CrashSafety : public SandboxWindowTest, public testing::WithParamInterface<WriteRow> {
-public:
-    // An automatic copy or a receipt file, from a results window that opens and saves.
-    void ShowResults(const std::optional<fs::path>& saveAs) {
+const WriteRow kWrites[] = {
+    // A token file without an expiry is not renewed: the code exchange writes a new one.
+    {"TokenFile", Kind::TokenFile, "data/TokDir/tokens.tok"},
+    {"AutomaticCopy", Kind::AutomaticCopy, "data/AutoSave/20180401_090000.000.txt"},
+    {"ReceiptFile", Kind::ReceiptFile, "receipts/Submission Receipt.txt"},
+    {"FigureFile", Kind::FigureFile, "figures/100000001 - Ashcombe.csv"},
+};
+
+class CrashSafety : public FilerWindowTest, public testing::WithParamInterface<WriteRow> {
+protected:
+    void Write(Kind kind, const fs::path& previous) {
+        if (kind == Kind::TokenFile)
+            return AuthoriseByCode();
+        if (kind != Kind::AutomaticCopy)
+            m_recorder.QueueSaveFileName(QString::fromStdString(previous.string()));
+        if (kind == Kind::FigureFile) {
+            CVatConfirm confirm(CaptureProgram::Approvals);
+            ReturnFigures figures;
+            SetBoxTexts(figures, kFigures);
+            confirm.SetFigures(figures);
+            return Click(&confirm, "saveButton");
+        }
+        // Every results window writes an automatic copy; Save writes the receipt file.
         CResultsDialog results(m_window.get());
         results.SetTitle("VAT Submission Results : Success");
         results.SetPeriod("2018-01-01", "2018-03-31");
         results.SetReceiptLines({"Submisssion Successful", "", "Receipt Id 1234"});
         results.SetCompany("100000001 : Ashcombe Joinery Ltd");
         results.show();
-        if (saveAs) {
-            m_recorder.QueueSaveFileName(QString::fromStdString(saveAs->string()));
-            results.findChild<QAbstractButton*>("saveButton")->click();
-        }
+        if (kind == Kind::ReceiptFile)
+            Click(&results, "saveButton");
         results.hide();
     }
-
-    void Authorise() { AuthoriseByCode(); }
-    IsolatedHome& Home() { return m_home; }
-    const IsolatedHome& Home() const { return m_home; }
-    CUiRecorder& Recorder() { return m_recorder; }
 };
-
-// clang-format off
-const WriteRow kWrites[] = {
-    // A token file without an expiry is not renewed: the code exchange writes a new one.
-    {"TokenFile",
-     [](const CrashSafety& t) { return t.Home().DataFolder() / "TokDir" / "tokens.tok"; },
-     [](CrashSafety& t, const fs::path&) { t.Authorise(); }},
-    {"AutomaticCopy",
-     [](const CrashSafety& t) { return t.Home().DataFolder() / "AutoSave" / "20180401_090000.000.txt"; },
-     [](CrashSafety& t, const fs::path&) { t.ShowResults(std::nullopt); }},
-    {"ReceiptFile",
-     [](const CrashSafety& t) { return t.Home().Root() / "receipts" / "Submission Receipt.txt"; },
-     [](CrashSafety& t, const fs::path& previous) { t.ShowResults(previous); }},
-    {"FigureFile",
-     [](const CrashSafety& t) { return t.Home().Root() / "figures" / "100000001 - Ashcombe.csv"; },
-     [](CrashSafety& t, const fs::path& previous) {
-         CVatConfirm confirm(CaptureProgram::Approvals);
-         ReturnFigures figures;
-         SetBoxTexts(figures, {"1.00", "0.00", "1.00", "0.00", "1.00", "1", "0", "0", "0"});
-         confirm.SetFigures(figures);
-         t.Recorder().QueueSaveFileName(QString::fromStdString(previous.string()));
-         confirm.findChild<QAbstractButton*>("saveButton")->click();
-     }},
-};
-// clang-format on
 
 TEST_P(CrashSafety, InterruptedAtTheRenameLeavesThePreviousFile) {
-    const fs::path previous = GetParam().previous(*this);
+    const fs::path previous = m_home.Root() / GetParam().previous;
     fs::create_directories(previous.parent_path());
-    WriteFile(previous,
-              previous.filename() == "tokens.tok" ? "old-access|old-refresh|0" : kPrevious);
+    WriteFile(previous, previous.filename() == "tokens.tok" ? "old-access|old-refresh|0"
+                                                            : "previous content\r\n");
     const std::string before = ReadFile(previous);
 
     std::vector<fs::path> interrupted;
@@ -82,7 +60,7 @@ TEST_P(CrashSafety, InterruptedAtTheRenameLeavesThePreviousFile) {
         interrupted.push_back(target);
         return false;
     });
-    GetParam().write(*this, previous);
+    Write(GetParam().kind, previous);
     SetBeforeRenameHookForTesting({});
 
     ASSERT_FALSE(interrupted.empty()) << "the write never reached its rename";

@@ -1,50 +1,45 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
-#include <QPlainTextEdit>
+#include <httplib.h>
 
-#include "FilingWindows.h"
-#include "SandboxWindowTest.h"
+#include "FilerWindowTest.h"
 
 // Every HMRC operation meets every fault through the main window: each fails through its own
-// path, nothing hangs past the lowered time-out, and the stored files are as they should be.
+// path with its own message, nothing hangs past the lowered time-out, the window offers the right
+// next step, and the stored files are as they should be.
 namespace calvenor::test {
 namespace {
 
-namespace fs = std::filesystem;
-using calvenor::sandbox::Fault;
-using calvenor::sandbox::Obligation;
 using Kind = Fault::Kind;
 
 enum class Op { Authorise, Exchange, Refresh, Obligations, Submit };
+enum class Server { Sandbox, Refused, Untrusted };  // who answers the operation
+enum class Tokens { None, Kept, Gone };             // the token set after the failure
 
 const CurlLimits kLowered{2000, 1500, 256 * 1024, 1024 * 1024};
-const Obligation kOpen{{2018, 1, 1}, {2018, 3, 31}, {2018, 5, 7}, false, "18A1", std::nullopt};
 
-Fault Make(Kind kind, int status = 500, std::string body = {}) {
+Fault Make(Kind kind, int status = 500, std::string body = {}, int times = 1,
+           std::vector<std::pair<std::string, std::string>> headers = {}) {
     Fault fault;
     fault.kind = kind;
     fault.status = status;
     fault.body = std::move(body);
+    fault.headers = std::move(headers);
     fault.delay = std::chrono::milliseconds(4000);  // well past the lowered total time-out
     fault.bodyBytes = 1024 * 1024;                  // past the lowered body cap
+    fault.times = times;
     return fault;
 }
 const Fault k500 = Make(Kind::Respond, 500,
                         R"({"code":"INTERNAL_SERVER_ERROR","message":"Internal server error"})");
-const Fault k503 = [] {
-    Fault fault = Make(Kind::Respond, 503, "<html><body>Service Unavailable</body></html>");
-    fault.headers = {{"Content-Type", "text/html"}};
-    return fault;
-}();
+const Fault k503 = Make(Kind::Respond, 503, "<html><body>Service Unavailable</body></html>", 1,
+                        {{"Content-Type", "text/html"}});
 const Fault k429 = Make(Kind::Throttle);
 // Every attempt: libcurl resends a GET whose reused connection died before any answer.
-const Fault kDrop = [] {
-    Fault fault = Make(Kind::DropWithoutAnswer);
-    fault.times = 10;
-    return fault;
-}();
+const Fault kDrop = Make(Kind::DropWithoutAnswer, 500, {}, 10);
 const Fault kStall = Make(Kind::Stall);
+const Fault kNone{};  // nothing armed: another server answers
 Fault Malformed(int status) {
     return Make(Kind::Respond, status, R"({"obligations":[{"a")");
 }
@@ -57,21 +52,18 @@ const char* const kRejected =
     "There was an error with the stored authentication token,\nor the stored authority has "
     "expired.\nPlease re-authenticate.";
 const char* const kNoObligations = "Error - Failed to retrieve Obligations";
+const char* const kNoObligationsTitle = "Failed to retrieve Obligations";
+const char* const kUnknown = "An Unknown Error Occurred";
+const char* const kComms = "COMMUNICATIONS ERROR";
+const char* const kCertificate = "SSL Certificate Error";
 const std::string kMayHaveFiledNote =
     "\n\nHMRC may have received this return before the connection failed. Use Get Obligations "
     "before filing again: a period that is no longer listed has been filed.";
-const std::string kMayHaveFiled = "An Unknown Error Occurred" + kMayHaveFiledNote;
-const char* const kThrottled =
+const std::string kMayHaveFiled = kUnknown + kMayHaveFiledNote;
+const std::string kThrottled =
     "code : MESSAGE_THROTTLED_OUT\rmessage : The request for the API is throttled as you have "
     "exceeded your quota.";
 const char* const kFailedResults = "VAT Submission Results : An ERROR Occurred";
-
-enum class Tokens {
-    None,  // no token set stored (no file, or the empty set the token store starts with)
-    Kept,  // the token file as it was before the operation
-    Gone,  // deleted
-};
-constexpr Tokens kNone = Tokens::None, kKept = Tokens::Kept, kGone = Tokens::Gone;
 
 struct Cell {
     const char* name;
@@ -80,188 +72,89 @@ struct Cell {
     std::string title;  // the message's shown title, or the results window's caption
     std::string shown;  // the message's text, or an excerpt of the receipt shown
     Tokens tokens;
-    std::size_t copies;
-    friend void PrintTo(const Cell& cell, std::ostream* os) { *os << cell.name; }
+    std::size_t copies = 0;  // automatic copies of a receipt
+    Server server = Server::Sandbox;
+    std::vector<std::string> logged = {};
 };
+
+constexpr auto kKept = Tokens::Kept, kGone = Tokens::Gone, kNoTokens = Tokens::None;
+constexpr auto kRefused = Server::Refused, kUntrusted = Server::Untrusted;
 
 // clang-format off
 const Cell kCells[] = {
-    {"Authorise500", Op::Authorise, k500, "Error",
-     "Internal Server Error\rcode : INTERNAL_SERVER_ERROR\rmessage : Internal server error", kNone, 0},
-    {"Authorise503Html", Op::Authorise, k503, "COMMUNICATIONS ERROR", "Service Unavailable", kNone, 0},
-    {"Authorise429", Op::Authorise, k429, "Error", std::string("Too Many Requests\r") + kThrottled, kNone, 0},
-    {"AuthoriseDropped", Op::Authorise, kDrop, "COMMUNICATIONS ERROR", "An Unknown Error Occurred", kNone, 0},
-    {"AuthoriseStalled", Op::Authorise, kStall, "COMMUNICATIONS ERROR", "An Unknown Error Occurred", kNone, 0},
-    {"AuthoriseMalformed", Op::Authorise, Malformed(400), "COMMUNICATIONS ERROR", "Unauthorized", kNone, 0},
-    {"AuthoriseOversized", Op::Authorise, Oversized(200), "COMMUNICATIONS ERROR", "An Unknown Error Occurred", kNone, 0},
+    {"Authorise500", Op::Authorise, Make(Kind::Respond, 500, R"({"code":"INTERNAL_SERVER_ERROR","message":"Internal server error",
+        "errors":[{"code":"X","message":"y","path":"/z"}]})"), "Error",
+     "Internal Server Error\rcode : INTERNAL_SERVER_ERROR\rmessage : Internal server error\r\tcode : X\r\tmessage : y\r\tpath : /z", kNoTokens},
+    {"Authorise503Html", Op::Authorise, k503, kComms, "Service Unavailable", kNoTokens},
+    {"Authorise429", Op::Authorise, k429, "Error", "Too Many Requests\r" + kThrottled, kNoTokens},
+    {"AuthoriseSeeOther", Op::Authorise, Make(Kind::Respond, 303, "{}", 1, {{"Location", "http://127.0.0.1:1/x"}}),
+     "Error", kUnknown, kNoTokens},
+    {"AuthoriseDropped", Op::Authorise, kDrop, kComms, kUnknown, kNoTokens},
+    {"AuthoriseStalled", Op::Authorise, kStall, kComms, kUnknown, kNoTokens},
+    {"AuthoriseMalformed", Op::Authorise, Malformed(400), kComms, "Unauthorized", kNoTokens},
+    {"AuthoriseOversized", Op::Authorise, Oversized(200), kComms, kUnknown, kNoTokens},
+    {"AuthoriseRefused", Op::Authorise, kNone, kComms, kUnknown, kNoTokens, 0, kRefused},
+    // The journey's box shows the status text, which has none for a communication code.
+    {"AuthoriseUntrusted", Op::Authorise, kNone, kComms, kUnknown, kNoTokens, 0, kUntrusted},
 
     {"Exchange500", Op::Exchange, k500, "Error",
-     "HTTP code = 500\r\ncode : INTERNAL_SERVER_ERROR\r\nmessage : Internal server error\r\n", kNone, 0},
-    {"Exchange503Html", Op::Exchange, k503, "Error", "HTTP code = 503\r\n", kNone, 0},
+     "HTTP code = 500\r\ncode : INTERNAL_SERVER_ERROR\r\nmessage : Internal server error\r\n", kNoTokens},
+    {"Exchange400", Op::Exchange, Make(Kind::Respond, 400, R"({"error":"invalid_grant","error_description":"code is invalid"})"),
+     "Error", "HTTP code = 400\r\nerror : invalid_grant\r\nerror_description : code is invalid\r\n", kNoTokens},
+    // Only 200 carries tokens.
+    {"Exchange201", Op::Exchange, Make(Kind::Respond, 201, R"({"access_token":"a","refresh_token":"r","expires_in":14400})"),
+     "Error", "HTTP code = 201\r\n", kNoTokens},
+    {"Exchange503Html", Op::Exchange, k503, "Error", "HTTP code = 503\r\n", kNoTokens},
     {"Exchange429", Op::Exchange, k429, "Error",
      "HTTP code = 429\r\ncode : MESSAGE_THROTTLED_OUT\r\nmessage : The request for the API is "
-     "throttled as you have exceeded your quota.\r\n", kNone, 0},
-    {"ExchangeDropped", Op::Exchange, kDrop, "Error", "HTTP code = 0\r\n", kNone, 0},
-    {"ExchangeStalled", Op::Exchange, kStall, "Error", "HTTP code = 0\r\n", kNone, 0},
-    {"ExchangeMalformed", Op::Exchange, Malformed(200), "Error", "HTTP code = 200\r\n", kNone, 0},
-    {"ExchangeOversized", Op::Exchange, Oversized(200), "Error", "HTTP code = 0\r\n", kNone, 0},
+     "throttled as you have exceeded your quota.\r\n", kNoTokens},
+    {"ExchangeDropped", Op::Exchange, kDrop, "Error", "HTTP code = 0\r\n", kNoTokens},
+    {"ExchangeStalled", Op::Exchange, kStall, "Error", "HTTP code = 0\r\n", kNoTokens},
+    {"ExchangeMalformed", Op::Exchange, Malformed(200), "Error", "HTTP code = 200\r\n", kNoTokens},
+    {"ExchangeOversized", Op::Exchange, Oversized(200), "Error", "HTTP code = 0\r\n", kNoTokens},
+    {"ExchangeUntrusted", Op::Exchange, kNone, "Error", "HTTP code = 0\r\n", kNoTokens, 0, kUntrusted},
 
-    {"Refresh500", Op::Refresh, k500, "Error", kServerError, kKept, 0},
-    {"Refresh503Html", Op::Refresh, k503, "Error", kServerError, kKept, 0},
-    {"Refresh429", Op::Refresh, k429, "Error", kServerError, kKept, 0},
-    {"RefreshDropped", Op::Refresh, kDrop, "Error", "An Unknown Error Occurred", kKept, 0},
-    {"RefreshStalled", Op::Refresh, kStall, "Error", "An Unknown Error Occurred", kKept, 0},
-    {"RefreshMalformed", Op::Refresh, Malformed(200), "Error", kRejected, kGone, 0},
-    {"RefreshOversized", Op::Refresh, Oversized(200), "Error", "An Unknown Error Occurred", kKept, 0},
+    // Only a refusal of the token itself deletes the token file.
+    {"Refresh400", Op::Refresh, Make(Kind::Respond, 400, R"({"error":"invalid_grant","error_description":"refresh_token is invalid"})"),
+     "Error", kRejected, kGone, 0, Server::Sandbox,
+     {"Error. LastHttpCode = 400", "Error. ResponseCode = invalid_grant", "Error. Message = refresh_token is invalid"}},
+    {"Refresh401", Op::Refresh, Make(Kind::Respond, 401, "{}"), "Error", kRejected, kGone, 0, Server::Sandbox,
+     {"Error. LastHttpCode = 401"}},
+    {"Refresh500", Op::Refresh, k500, "Error", kServerError, kKept, 0, Server::Sandbox, {"Error. LastHttpCode = 500"}},
+    {"Refresh503Html", Op::Refresh, k503, "Error", kServerError, kKept},
+    {"Refresh429", Op::Refresh, k429, "Error", kServerError, kKept},
+    {"RefreshDropped", Op::Refresh, kDrop, "Error", kUnknown, kKept},
+    {"RefreshStalled", Op::Refresh, kStall, "Error", kUnknown, kKept},
+    {"RefreshMalformed", Op::Refresh, Malformed(200), "Error", kRejected, kGone},
+    {"RefreshOversized", Op::Refresh, Oversized(200), "Error", kUnknown, kKept},
+    {"RefreshRefused", Op::Refresh, kNone, "Error", "Unable to Connect to server", kKept, 0, kRefused,
+     {"Error. LastHttpCode = 0"}},
+    {"RefreshUntrusted", Op::Refresh, kNone, "Error", kCertificate, kKept, 0, kUntrusted},
 
     // A failed retrieval is taken as a lost authorisation: the token file goes.
-    {"Obligations500", Op::Obligations, k500, "Failed to retrieve Obligations", kNoObligations, kGone, 0},
-    {"Obligations503Html", Op::Obligations, k503, "Failed to retrieve Obligations", kNoObligations, kGone, 0},
-    {"Obligations429", Op::Obligations, k429, "Failed to retrieve Obligations", kNoObligations, kGone, 0},
-    {"ObligationsDropped", Op::Obligations, kDrop, "Failed to retrieve Obligations", kNoObligations, kGone, 0},
-    {"ObligationsStalled", Op::Obligations, kStall, "Failed to retrieve Obligations", kNoObligations, kGone, 0},
-    {"ObligationsMalformed", Op::Obligations, Malformed(200), "Failed to retrieve Obligations", kNoObligations, kGone, 0},
-    {"ObligationsOversized", Op::Obligations, Oversized(200), "Failed to retrieve Obligations", kNoObligations, kGone, 0},
+    {"Obligations500", Op::Obligations, k500, kNoObligationsTitle, kNoObligations, kGone},
+    {"Obligations503Html", Op::Obligations, k503, kNoObligationsTitle, kNoObligations, kGone},
+    {"Obligations429", Op::Obligations, k429, kNoObligationsTitle, kNoObligations, kGone},
+    {"ObligationsDropped", Op::Obligations, kDrop, kNoObligationsTitle, kNoObligations, kGone},
+    {"ObligationsStalled", Op::Obligations, kStall, kNoObligationsTitle, kNoObligations, kGone},
+    {"ObligationsMalformed", Op::Obligations, Malformed(200), kNoObligationsTitle, kNoObligations, kGone},
+    {"ObligationsOversized", Op::Obligations, Oversized(200), kNoObligationsTitle, kNoObligations, kGone},
+    {"ObligationsUntrusted", Op::Obligations, kNone, kNoObligationsTitle, kNoObligations, kGone, 0, kUntrusted},
 
     // An answered submission opens the results window, whose automatic copy is the only record.
     {"Submit500", Op::Submit, k500, kFailedResults,
      "An Unknown Error Occurred\n\ncode : INTERNAL_SERVER_ERROR\nmessage : Internal server error\n", kKept, 1},
+    {"Submit400", Op::Submit, Make(Kind::Respond, 400, R"({"code":"PERIOD_KEY_INVALID","message":"Invalid period key"})"),
+     kFailedResults, "Bad Request\n\ncode : PERIOD_KEY_INVALID\nmessage : Invalid period key\n", kKept, 1},
     {"Submit503Html", Op::Submit, k503, kFailedResults, "Submisssion FAILED\n", kKept, 1},
     {"Submit429", Op::Submit, k429, kFailedResults, "An Unknown Error Occurred\n\ncode : MESSAGE_THROTTLED_OUT\n", kKept, 1},
-    {"SubmitDropped", Op::Submit, kDrop, "Error", kMayHaveFiled, kKept, 0},
-    {"SubmitStalled", Op::Submit, kStall, "Error", kMayHaveFiled, kKept, 0},
+    {"SubmitDropped", Op::Submit, kDrop, "Error", kMayHaveFiled, kKept},
+    {"SubmitStalled", Op::Submit, kStall, "Error", kMayHaveFiled, kKept},
     {"SubmitMalformed", Op::Submit, Malformed(201), "VAT Submission Results : Success", "Submisssion Successful\n", kKept, 1},
-    {"SubmitOversized", Op::Submit, Oversized(201), "Error", kMayHaveFiled, kKept, 0},
+    {"SubmitOversized", Op::Submit, Oversized(201), "Error", kMayHaveFiled, kKept},
+    {"SubmitUntrusted", Op::Submit, kNone, "Error", kCertificate + kMayHaveFiledNote, kKept, 0, kUntrusted},
 };
 // clang-format on
-
-// The main window brought to one HMRC operation and made to run it.
-class OperationTest : public SandboxWindowTest {
-protected:
-    // Brings the window to the moment before the operation.
-    void Prepare(Op op) {
-        switch (op) {
-            case Op::Authorise:
-                break;
-            case Op::Exchange:
-                Button("startAuthorisationButton")->click();
-                Button("copyButton")->click();
-                Edit("codeEdit")->setText(QString::fromStdString(m_sandbox.GrantCode()));
-                break;
-            case Op::Refresh:
-                AuthoriseByCode();
-                Open(ProfileFor(m_sandbox.BaseUrl()));  // the next run finds the token file
-                break;
-            case Op::Obligations:
-                AuthoriseByCode();
-                ChooseCompany(1);
-                break;
-            case Op::Submit:
-                m_sandbox.SetObligations("100000001", {kOpen});
-                AuthoriseByCode();
-                ChooseCompany(1);
-                Button("getObligationsButton")->click();
-                ASSERT_TRUE(Button("enterVatButton")->isEnabled());
-                break;
-        }
-    }
-
-    void Run(Op op, bool resultsExpected) {
-        switch (op) {
-            case Op::Authorise:
-            case Op::Refresh:
-                return Button("startAuthorisationButton")->click();
-            case Op::Exchange:
-                return Button("codeOkButton")->click();
-            case Op::Obligations:
-                return Button("getObligationsButton")->click();
-            case Op::Submit:
-                AnswerFilingWindows(resultsExpected ? 3 : 2, [this](CResultsDialog& results) {
-                    m_resultsTitle = results.windowTitle().toStdString();
-                    m_receipt = results.ReceiptBox()->toPlainText().toStdString();
-                });
-                return Button("enterVatButton")->click();
-        }
-    }
-
-    // Runs the operation; `title` and `shown` are what its failure shows: a message, or the
-    // results window's caption and an excerpt of its receipt.
-    void RunAndExpect(Op op, const std::string& title, const std::string& shown) {
-        const bool results = title.starts_with("VAT Submission Results");
-        Run(op, results);
-        if (results) {
-            EXPECT_EQ(m_resultsTitle, title);
-            EXPECT_NE(m_receipt.find(shown), std::string::npos) << m_receipt;
-        } else {
-            ASSERT_FALSE(m_recorder.Messages().empty());
-            EXPECT_EQ(m_recorder.Messages()[0].ShownTitle().toStdString(), title);
-            EXPECT_EQ(m_recorder.Messages()[0].text.toStdString(), shown);
-        }
-    }
-
-    std::size_t AutomaticCopies() const {
-        const fs::path folder = m_home.DataFolder() / "AutoSave";
-        std::size_t count = 0;
-        for (const auto& entry :
-             fs::directory_iterator(folder, fs::directory_options::none, m_error))
-            count += entry.is_regular_file() ? 1 : 0;
-        return count;
-    }
-
-    // Files in the data folder other than the token file and the automatic copies: a receipt
-    // file or a temporary file left by an interrupted write.
-    std::vector<std::string> StrayFiles() const {
-        std::vector<std::string> stray;
-        for (const auto& entry : fs::recursive_directory_iterator(m_home.DataFolder(), m_error)) {
-            const fs::path relative = fs::relative(entry.path(), m_home.DataFolder());
-            if (entry.is_regular_file() && relative != fs::path("TokDir/tokens.tok") &&
-                relative.parent_path() != fs::path("AutoSave"))
-                stray.push_back(relative.string());
-        }
-        return stray;
-    }
-
-    std::string m_resultsTitle, m_receipt;
-    mutable std::error_code m_error;
-};
-
-class FaultMatrix : public OperationTest, public testing::WithParamInterface<Cell> {};
-
-TEST_P(FaultMatrix, FailsThroughItsOwnPathAndKeepsTheFiles) {
-    const Cell& cell = GetParam();
-    Prepare(cell.op);
-    const bool hadTokens = fs::exists(TokenFile());
-    const std::string tokensBefore = hadTokens ? ReadFile(TokenFile()) : std::string();
-    m_recorder.ClearRecords();
-    m_window->Transaction().GetTransport().SetLimits(kLowered);
-    const std::string vat = "/organisations/vat/100000001/";
-    const char* paths[] = {"/oauth/authorize", "/oauth/token", "/oauth/token", "obligations",
-                           "returns"};
-    std::string path = paths[static_cast<int>(cell.op)];
-    m_sandbox.ArmFault(path.starts_with("/") ? path : vat + path, cell.fault);
-
-    RunAndExpect(cell.op, cell.title, cell.shown);
-    const bool stored = fs::exists(TokenFile());
-    switch (cell.tokens) {
-        case Tokens::None:
-            EXPECT_TRUE(!stored || ReadFile(TokenFile()) == "||0") << ReadFile(TokenFile());
-            break;
-        case Tokens::Kept:
-            ASSERT_TRUE(hadTokens && stored);
-            EXPECT_EQ(ReadFile(TokenFile()), tokensBefore);
-            break;
-        case Tokens::Gone:
-            EXPECT_FALSE(stored);
-            break;
-    }
-    EXPECT_EQ(AutomaticCopies(), cell.copies);
-    EXPECT_EQ(StrayFiles(), std::vector<std::string>());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, testing::ValuesIn(kCells),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// ---- TLS: a server whose certificate no one vouches for ----
 
 // An HTTPS server on 127.0.0.1 with a self-signed certificate made at start; it counts every
 // request that gets past the handshake.
@@ -305,41 +198,164 @@ private:
     std::atomic<int> m_requests{0};
 };
 
-struct TlsCell {
-    const char* name;
-    Op op;
-    std::string title;
-    std::string shown;
-    friend void PrintTo(const TlsCell& cell, std::ostream* os) { *os << cell.name; }
+class FaultMatrix : public FilerWindowTest, public testing::WithParamInterface<Cell> {
+protected:
+    // Brings the window to the moment before the operation.
+    void Prepare(Op op) {
+        switch (op) {
+            case Op::Authorise:
+                break;
+            case Op::Exchange:
+                Button("startAuthorisationButton")->click();
+                Button("copyButton")->click();
+                m_code = QString::fromStdString(m_sandbox.GrantCode());
+                Edit("codeEdit")->setText(m_code);
+                break;
+            case Op::Refresh:
+                AuthoriseByCode();
+                Open();  // the next run finds the token file
+                break;
+            case Op::Obligations:
+                AuthoriseByCode();
+                ChooseCompany("100000001");
+                break;
+            case Op::Submit:
+                ReadyToFile();
+                break;
+        }
+    }
+
+    void Run(Op op, bool results) {
+        switch (op) {
+            case Op::Authorise:
+            case Op::Refresh:
+                return Button("startAuthorisationButton")->click();
+            case Op::Exchange:
+                return Button("codeOkButton")->click();
+            case Op::Obligations:
+                return Button("getObligationsButton")->click();
+            case Op::Submit:
+                std::vector<ModalStep> steps = {kType, kSubmit};
+                if (results)
+                    steps.push_back(AtResults([this](CResultsDialog& window) {
+                        m_resultsTitle = window.windowTitle().toStdString();
+                        m_receipt = window.ReceiptBox()->toPlainText().toStdString();
+                    }));
+                AnswerModals(std::move(steps));
+                return Button("enterVatButton")->click();
+        }
+    }
+
+    // What the window offers after the failure.
+    void ExpectNextStep(const Cell& cell) {
+        switch (cell.op) {
+            case Op::Authorise:
+                EXPECT_EQ(Enabled(), "start code");
+                EXPECT_TRUE(Edit("urlEdit")->text().isEmpty());
+                EXPECT_TRUE(m_recorder.ClipboardText().isEmpty());
+                break;
+            case Op::Exchange:  // the code stays for another try once it is changed
+                EXPECT_EQ(Edit("codeEdit")->text(), m_code);
+                EXPECT_EQ(Enabled(), "code");
+                QTest::keyClicks(Edit("codeEdit"), "2");
+                EXPECT_EQ(Enabled(), "code ok");
+                break;
+            case Op::Refresh:
+                if (cell.tokens == Tokens::Gone)
+                    return ExpectAuthorisationForgotten("start code");
+                EXPECT_EQ(Enabled(), "start code");
+                break;
+            case Op::Obligations:
+                EXPECT_TRUE(Edit("codeEdit")->text().isEmpty());
+                return ExpectAuthorisationForgotten("start");
+            case Op::Submit:  // never sent again on its own (a stalled one arrives late)
+                int posted = 0;
+                for (const auto& request : m_sandbox.Received())
+                    posted += request.method == "POST" && request.Path().ends_with("/returns");
+                EXPECT_LE(posted, 1);
+                break;
+        }
+    }
+
+    // The files in the data folder besides the token file: automatic copies, and never a receipt
+    // file or a temporary file left by an interrupted write.
+    std::vector<std::string> DataFiles() const {
+        std::vector<std::string> files;
+        std::error_code error;
+        for (const auto& entry : fs::recursive_directory_iterator(m_home.DataFolder(), error))
+            if (entry.is_regular_file() && entry.path() != TokenFile())
+                files.push_back(fs::relative(entry.path(), m_home.DataFolder()).string());
+        return files;
+    }
+
+    QString m_code;
+    std::string m_resultsTitle, m_receipt;
 };
 
-const char* const kCertificate = "SSL Certificate Error";
-
-// clang-format off
-const TlsCell kTlsCells[] = {
-    // The journey's box shows the status text, which has none for a communication code.
-    {"Authorise", Op::Authorise, "COMMUNICATIONS ERROR", "An Unknown Error Occurred"},
-    {"Exchange", Op::Exchange, "Error", "HTTP code = 0\r\n"},  // this message shows no code
-    {"Refresh", Op::Refresh, "Error", kCertificate},
-    {"Obligations", Op::Obligations, "Failed to retrieve Obligations", kNoObligations},
-    {"Submit", Op::Submit, "Error", kCertificate + kMayHaveFiledNote},
-};
-// clang-format on
-
-class UntrustedCertificate : public OperationTest, public testing::WithParamInterface<TlsCell> {};
-
-TEST_P(UntrustedCertificate, FailsThroughItsOwnPathBeforeAnyRequest) {
-    CSelfSignedServer server;
-    const TlsCell& cell = GetParam();
+TEST_P(FaultMatrix, FailsThroughItsOwnPathAndKeepsTheFiles) {
+    const Cell& cell = GetParam();
     Prepare(cell.op);
+    const bool hadTokens = fs::exists(TokenFile());
+    const std::string tokensBefore = hadTokens ? ReadFile(TokenFile()) : std::string();
     m_recorder.ClearRecords();
-    m_window->Transaction().SetServiceBaseUrl(server.BaseUrl());
-    RunAndExpect(cell.op, cell.title, cell.shown);
-    EXPECT_EQ(server.Requests(), 0);
-    EXPECT_EQ(m_window->Transaction().GetCommErrorCode(), 10);
+    m_sandbox.ClearReceived();
+    m_window->Transaction().GetTransport().SetLimits(kLowered);
+    std::optional<CSelfSignedServer> untrusted;
+    if (cell.server == Server::Untrusted)
+        untrusted.emplace();
+    if (cell.server == Server::Sandbox) {
+        const char* paths[] = {"/oauth/authorize", "/oauth/token", "/oauth/token",
+                               "/organisations/vat/100000001/obligations",
+                               "/organisations/vat/100000001/returns"};
+        m_sandbox.ArmFault(paths[static_cast<int>(cell.op)], cell.fault);
+    } else {
+        m_window->Transaction().SetServiceBaseUrl(untrusted ? untrusted->BaseUrl()
+                                                            : "http://127.0.0.1:1");
+    }
+
+    const bool results = cell.title.starts_with("VAT Submission Results");
+    Run(cell.op, results);
+    if (results) {
+        EXPECT_EQ(m_resultsTitle, cell.title);
+        EXPECT_NE(m_receipt.find(cell.shown), std::string::npos) << m_receipt;
+    } else {
+        const bool retrieval = cell.op == Op::Obligations;
+        ExpectMessage(0, cell.title, cell.shown,
+                      retrieval ? BeepKind::Information : BeepKind::Exclamation);
+        if (retrieval) {
+            EXPECT_EQ(m_recorder.Messages()[0].icon, MessageIcon::Warning);
+        }
+    }
+    for (const std::string& line : cell.logged)
+        EXPECT_TRUE(LogHas(m_home.LogPath(), "CCalvenorDlg::OnBnClickedButtonStartAuth : " + line))
+            << line;
+    if (cell.server == Server::Untrusted) {
+        EXPECT_EQ(untrusted->Requests(), 0);
+        EXPECT_EQ(m_window->Transaction().GetCommErrorCode(), 10);
+    }
+
+    const bool stored = fs::exists(TokenFile());
+    switch (cell.tokens) {
+        case Tokens::None:  // no file, or the empty set the token store starts with
+            EXPECT_TRUE(!stored || ReadFile(TokenFile()) == "||0") << ReadFile(TokenFile());
+            break;
+        case Tokens::Kept:
+            ASSERT_TRUE(hadTokens && stored);
+            EXPECT_EQ(ReadFile(TokenFile()), tokensBefore);
+            break;
+        case Tokens::Gone:
+            EXPECT_FALSE(stored);
+            break;
+    }
+    const std::vector<std::string> files = DataFiles();
+    EXPECT_EQ(files.size(), cell.copies) << testing::PrintToString(files);
+    for (const std::string& file : files)
+        EXPECT_TRUE(file.starts_with("AutoSave/")) << file;
+    m_sandbox.ClearFaults();
+    ExpectNextStep(cell);
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, UntrustedCertificate, testing::ValuesIn(kTlsCells),
+INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, testing::ValuesIn(kCells),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

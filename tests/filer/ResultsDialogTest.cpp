@@ -65,7 +65,8 @@ protected:
     CResultsDialog results;
 };
 
-TEST_F(ResultsWindow, OpensWithCaptionReceiptAndLargerMediumFont) {
+// Closing the window by Escape or its close box is walked through the filing flow.
+TEST_F(ResultsWindow, OpensWithReceiptInALargerFontAndWritesOneAutomaticCopy) {
     const QFont initial = results.ReceiptBox()->font();
     Open();
     EXPECT_EQ(results.windowTitle(), "VAT Submission Results : Success");
@@ -74,51 +75,16 @@ TEST_F(ResultsWindow, OpensWithCaptionReceiptAndLargerMediumFont) {
                   kReceipt[4] + "\n\nWe recommend you save this receipt for your records.");
     EXPECT_GT(QFontInfo(results.ReceiptBox()->font()).pixelSize(), QFontInfo(initial).pixelSize());
     EXPECT_EQ(results.ReceiptBox()->font().weight(), QFont::Medium);
-    QTest::mouseClick(Button("okButton"), Qt::LeftButton);
-    EXPECT_EQ(results.result(), QDialog::Accepted);
-    EXPECT_EQ(results.ReceiptBox()->font(), initial);
-}
-
-enum class CloseWay { Ok, Escape, CloseBox };
-
-class AutomaticCopy : public ResultsWindow, public testing::WithParamInterface<CloseWay> {};
-
-TEST_P(AutomaticCopy, IsWrittenOnceWhenTheWindowOpens) {
-    Open();
     ASSERT_EQ(FilesIn(AutoSaveFolder()).size(), 1U);
     EXPECT_TRUE(MatchesGolden("autosave_record.txt", ReadFile(results.AutoSavePath())));
-    switch (GetParam()) {
-        case CloseWay::Ok:
-            QTest::mouseClick(Button("okButton"), Qt::LeftButton);
-            break;
-        case CloseWay::Escape:
-            QTest::keyClick(results.ReceiptBox(), Qt::Key_Escape);
-            break;
-        case CloseWay::CloseBox:
-            results.close();
-            break;
-    }
+
+    QTest::mouseClick(Button("okButton"), Qt::LeftButton);
     EXPECT_FALSE(results.isVisible());
-    results.show();  // a second showing of the same window writes nothing more
-    QCoreApplication::processEvents();
+    EXPECT_EQ(results.result(), QDialog::Accepted);
+    EXPECT_EQ(results.ReceiptBox()->font(), initial);
+    Open();  // a second showing of the same window writes nothing more
     EXPECT_EQ(FilesIn(AutoSaveFolder()).size(), 1U);
 }
-
-std::string CloseWayName(const testing::TestParamInfo<CloseWay>& info) {
-    switch (info.param) {
-        case CloseWay::Ok:
-            return "Ok";
-        case CloseWay::Escape:
-            return "Escape";
-        case CloseWay::CloseBox:
-            break;
-    }
-    return "CloseBox";
-}
-
-INSTANTIATE_TEST_SUITE_P(Closes, AutomaticCopy,
-                         testing::Values(CloseWay::Ok, CloseWay::Escape, CloseWay::CloseBox),
-                         CloseWayName);
 
 TEST_F(ResultsWindow, AutomaticCopyThatCannotBeWrittenIsLoggedOnly) {
     // The data folder's place is taken by a file, so no AutoSave folder can be made in it.

@@ -1,5 +1,5 @@
 #include <algorithm>
-#include <optional>
+#include <map>
 
 #include "FraudHeaderValidator.h"
 #include "SandboxFixture.h"
@@ -48,153 +48,133 @@ TEST(FraudHeaders, ConformingSetHasOnlyTheMultiFactorWarning) {
     EXPECT_EQ(ValidateFraudHeaders(withFactor).code, "VALID_HEADERS");
 }
 
-struct BrokenCase {
+struct Broken {
     const char* name;
-    const char* header;                // the line's name as sent
-    std::optional<std::string> value;  // nullopt: the line is left out
-    bool add;                          // send an extra line instead of replacing
-    bool error;                        // an error, not just a warning
+    const char* header;  // after "Gov-", as sent
+    const char* value;   // nullptr: the line is left out
+    bool error;          // an error, not just a warning
+    bool add = false;    // send an extra line instead of replacing
 };
 
-class BrokenHeaders : public ::testing::TestWithParam<BrokenCase> {};
+class BrokenHeaders : public ::testing::TestWithParam<Broken> {};
 
-TEST_P(BrokenHeaders, AreReportedAgainstTheirHeader) {
-    const BrokenCase& c = GetParam();
+TEST_P(BrokenHeaders, AreReportedAgainstTheirHeaderAlone) {
+    const Broken& c = GetParam();
     std::vector<std::string> lines = ConformingHeaders();
     lines.push_back(
         "Gov-Client-Multi-Factor: type=OTHER&timestamp=2026-03-07T09%3A05Z&unique-reference=1");
-    const std::string prefix = std::string(c.header) + ":";
-    if (!c.add) {
+    const std::string prefix = "Gov-" + std::string(c.header) + ":";
+    if (!c.add)
         std::erase_if(lines, [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
-    }
     if (c.value)
-        lines.push_back(prefix + " " + *c.value);
+        lines.push_back(prefix + " " + c.value);
 
     const FraudValidation result = ValidateFraudHeaders(lines);
-    std::string lower = c.header;
+    std::string lower = "gov-" + std::string(c.header);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
     EXPECT_EQ(result.code, c.error ? "INVALID_HEADERS" : "POTENTIALLY_INVALID_HEADERS");
     EXPECT_TRUE(Names(c.error ? result.errors : result.warnings, lower));
-    // Nothing else is blamed.
-    for (const auto& f : result.errors)
-        EXPECT_EQ(f.header, lower) << f.message;
-    for (const auto& f : result.warnings)
-        EXPECT_EQ(f.header, lower) << f.message;
+    for (const auto& findings : {result.errors, result.warnings})
+        for (const auto& f : findings)
+            EXPECT_EQ(f.header, lower) << f.message;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sandbox, BrokenHeaders,
     ::testing::Values(
-        BrokenCase{"OtherConnectionMethod", "Gov-Client-Connection-Method", "WEB_APP_VIA_SERVER",
-                   false, true},
-        BrokenCase{"DeviceIdNotAUuid", "Gov-Client-Device-ID", "my-laptop", false, true},
-        BrokenCase{"EmptyDeviceId", "Gov-Client-Device-ID", "", false, true},
-        BrokenCase{"EncodedSeparatorInUserIds", "Gov-Client-User-IDs", "os%3Djdoe", false, true},
-        BrokenCase{"RawSpaceInUserIds", "Gov-Client-User-IDs", "os=j doe", false, true},
-        BrokenCase{"EmptyUserId", "Gov-Client-User-IDs", "os=", false, true},
-        BrokenCase{"TimezoneWithoutUtc", "Gov-Client-Timezone", "+01:00", false, true},
-        BrokenCase{"TimezoneOutOfRange", "Gov-Client-Timezone", "UTC+15:00", false, true},
-        BrokenCase{"TimestampWithoutMilliseconds", "Gov-Client-Local-IPs-Timestamp",
-                   "2026-03-07T09:05:03Z", false, true},
-        BrokenCase{"TimestampNotUtc", "Gov-Client-Local-IPs-Timestamp",
-                   "2026-03-07T09:05:03.042+01:00", false, true},
-        BrokenCase{"TimestampImpossibleDate", "Gov-Client-Local-IPs-Timestamp",
-                   "2026-02-30T09:05:03.042Z", false, true},
-        BrokenCase{"RawColonsInIpv6", "Gov-Client-Local-IPs", "192.168.1.10,fe80::1", false, true},
-        BrokenCase{"NotAnAddress", "Gov-Client-Local-IPs", "300.1.1.1", false, true},
-        BrokenCase{"LocalIpsMissing", "Gov-Client-Local-IPs", std::nullopt, false, false},
-        BrokenCase{"RawColonsInMac", "Gov-Client-MAC-Addresses", "0A:1B:2C:3D:4E:5F", false, true},
-        BrokenCase{"ShortMac", "Gov-Client-MAC-Addresses", "0A%3A1B", false, true},
-        BrokenCase{"ZeroMac", "Gov-Client-MAC-Addresses", "00%3A00%3A00%3A00%3A00%3A00", false,
-                   true},
-        BrokenCase{"EmptyMac", "Gov-Client-MAC-Addresses", "", false, false},
-        BrokenCase{"ZeroScreenWidth", "Gov-Client-Screens",
-                   "width=0&height=1080&scaling-factor=1.00&colour-depth=32", false, true},
-        BrokenCase{"ScreenWithoutColourDepth", "Gov-Client-Screens",
-                   "width=1920&height=1080&scaling-factor=1.00", false, true},
-        BrokenCase{"EncodedSeparatorsInScreens", "Gov-Client-Screens",
-                   "width%3D1920%26height%3D1080%26scaling-factor%3D1%26colour-depth%3D32", false,
-                   true},
-        BrokenCase{"NegativeWindowHeight", "Gov-Client-Window-Size", "width=363&height=-411", false,
-                   true},
-        BrokenCase{"FractionalWindowWidth", "Gov-Client-Window-Size", "width=363.5&height=411",
-                   false, true},
-        BrokenCase{"EmptyOsFamily", "Gov-Client-User-Agent",
-                   "os-family=&os-version=12&device-manufacturer=Dell&device-model=XPS", false,
-                   true},
-        BrokenCase{"EmptyManufacturer", "Gov-Client-User-Agent",
-                   "os-family=Linux&os-version=12&device-manufacturer=&device-model=", false,
-                   false},
-        BrokenCase{"UnencodedManufacturer", "Gov-Client-User-Agent",
-                   "os-family=Linux&os-version=12&device-manufacturer=Dell Inc.&device-model=XPS",
-                   false, true},
-        BrokenCase{"LicenceSentInClear", "Gov-Vendor-License-IDs",
-                   "Calvenor=%7B%22client_id%22%3A%22abc%22%7D", false, true},
-        BrokenCase{"VersionWithoutValue", "Gov-Vendor-Version", "Calvenor=", false, true},
-        BrokenCase{"VersionSentTwice", "Gov-Vendor-Version", "Calvenor=2.12.3", true, true},
-        BrokenCase{"ProductNameWithRawSpace", "Gov-Vendor-Product-Name", "Calvenor Filer", false,
-                   true},
-        BrokenCase{"TimezoneMissing", "Gov-Client-Timezone", std::nullopt, false, true},
-        BrokenCase{"HeaderOfAnotherMethod", "Gov-Client-Public-IP", "198.51.100.7", true, false},
-        BrokenCase{"BadMultiFactorType", "Gov-Client-Multi-Factor",
-                   "type=SMS&timestamp=x&unique-reference=1", false, true}),
+        Broken{"OtherConnectionMethod", "Client-Connection-Method", "WEB_APP_VIA_SERVER", true},
+        Broken{"DeviceIdNotAUuid", "Client-Device-ID", "my-laptop", true},
+        Broken{"EmptyDeviceId", "Client-Device-ID", "", true},
+        Broken{"EncodedSeparatorInUserIds", "Client-User-IDs", "os%3Djdoe", true},
+        Broken{"RawSpaceInUserIds", "Client-User-IDs", "os=j doe", true},
+        Broken{"EmptyUserId", "Client-User-IDs", "os=", true},
+        Broken{"TimezoneWithoutUtc", "Client-Timezone", "+01:00", true},
+        Broken{"TimezoneOutOfRange", "Client-Timezone", "UTC+15:00", true},
+        Broken{"TimestampWithoutMilliseconds", "Client-Local-IPs-Timestamp", "2026-03-07T09:05:03Z",
+               true},
+        Broken{"TimestampNotUtc", "Client-Local-IPs-Timestamp", "2026-03-07T09:05:03.042+01:00",
+               true},
+        Broken{"TimestampImpossibleDate", "Client-Local-IPs-Timestamp", "2026-02-30T09:05:03.042Z",
+               true},
+        Broken{"RawColonsInIpv6", "Client-Local-IPs", "192.168.1.10,fe80::1", true},
+        Broken{"NotAnAddress", "Client-Local-IPs", "300.1.1.1", true},
+        Broken{"LocalIpsMissing", "Client-Local-IPs", nullptr, false},
+        Broken{"RawColonsInMac", "Client-MAC-Addresses", "0A:1B:2C:3D:4E:5F", true},
+        Broken{"ShortMac", "Client-MAC-Addresses", "0A%3A1B", true},
+        Broken{"ZeroMac", "Client-MAC-Addresses", "00%3A00%3A00%3A00%3A00%3A00", true},
+        Broken{"EmptyMac", "Client-MAC-Addresses", "", false},
+        Broken{"ZeroScreenWidth", "Client-Screens",
+               "width=0&height=1080&scaling-factor=1.00&colour-depth=32", true},
+        Broken{"ScreenWithoutColourDepth", "Client-Screens",
+               "width=1920&height=1080&scaling-factor=1.00", true},
+        Broken{"EncodedSeparatorsInScreens", "Client-Screens",
+               "width%3D1920%26height%3D1080%26scaling-factor%3D1%26colour-depth%3D32", true},
+        Broken{"NegativeWindowHeight", "Client-Window-Size", "width=363&height=-411", true},
+        Broken{"FractionalWindowWidth", "Client-Window-Size", "width=363.5&height=411", true},
+        Broken{"EmptyOsFamily", "Client-User-Agent",
+               "os-family=&os-version=12&device-manufacturer=Dell&device-model=XPS", true},
+        Broken{"EmptyManufacturer", "Client-User-Agent",
+               "os-family=Linux&os-version=12&device-manufacturer=&device-model=", false},
+        Broken{"UnencodedManufacturer", "Client-User-Agent",
+               "os-family=Linux&os-version=12&device-manufacturer=Dell Inc.&device-model=XPS",
+               true},
+        Broken{"LicenceSentInClear", "Vendor-License-IDs",
+               "Calvenor=%7B%22client_id%22%3A%22abc%22%7D", true},
+        Broken{"VersionWithoutValue", "Vendor-Version", "Calvenor=", true},
+        Broken{"VersionSentTwice", "Vendor-Version", "Calvenor=2.12.3", true, true},
+        Broken{"ProductNameWithRawSpace", "Vendor-Product-Name", "Calvenor Filer", true},
+        Broken{"TimezoneMissing", "Client-Timezone", nullptr, true},
+        Broken{"HeaderOfAnotherMethod", "Client-Public-IP", "198.51.100.7", false, true},
+        Broken{"BadMultiFactorType", "Client-Multi-Factor",
+               "type=SMS&timestamp=x&unique-reference=1", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class FraudFeedback : public SandboxFixture {};
 
 TEST_F(FraudFeedback, ReportsTheLastRequestToEachEndpoint) {
-    EXPECT_EQ(m_client
-                  .Get(Url("/test/fraud-prevention-headers/vat-mtd/"
-                           "validation-feedback?connectionMethod=DESKTOP_APP_DIRECT"))
-                  .status,
-              404);
+    const std::string feedback =
+        "/test/fraud-prevention-headers/vat-mtd/validation-feedback?connectionMethod=";
+    EXPECT_EQ(m_client.Get(Url(feedback + "DESKTOP_APP_DIRECT")).status, 404);  // nothing yet
+    EXPECT_EQ(m_client.Get(Url(feedback + "WEB_APP_VIA_SERVER")).status, 400);
 
-    auto good = VatHeaders(Token());
+    auto good = Headers();
     for (const auto& line : ConformingHeaders())
         good.push_back(line);
     auto bad = good;
     bad[3] = "Gov-Client-Connection-Method: WEB_APP_VIA_SERVER";
     EXPECT_EQ(m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), bad).status, 200);
-    EXPECT_EQ(m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), good).status,
-              200);  // the last one counts
+    EXPECT_EQ(m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), good).status, 200);  // counts
     EXPECT_EQ(m_client.Post(ReturnsUrl(kQuarterlyClient.vrn), ValidReturnBody("26A1"), bad).status,
               201);
 
-    const HttpAnswer answer =
-        m_client.Get(Url("/test/fraud-prevention-headers/vat-mtd/"
-                         "validation-feedback?connectionMethod=DESKTOP_APP_DIRECT"));
+    const HttpAnswer answer = m_client.Get(Url(feedback + "DESKTOP_APP_DIRECT"));
     ASSERT_EQ(answer.status, 200) << answer.body;
     const auto doc = Parse(answer.body);
-    ASSERT_TRUE(doc.IsObject());
+    ASSERT_TRUE(doc.IsObject() && doc["requests"].IsArray() && doc["requests"].Size() == 2)
+        << answer.body;
     EXPECT_STREQ(doc["connectionMethod"].GetString(), "DESKTOP_APP_DIRECT");
-    ASSERT_EQ(doc["requests"].Size(), 2u);
+    // The obligations call counts with its last, good set; the return with its bad one.
+    const std::map<std::string, std::vector<std::string>> expected = {
+        {"/organisations/vat/{vrn}/obligations",
+         {"GET", "/organisations/vat/100000001/obligations", "POTENTIALLY_INVALID_HEADERS",
+          "warnings", "POTENTIALLY_INVALID_HEADER", "gov-client-multi-factor"}},
+        {"/organisations/vat/{vrn}/returns",
+         {"POST", "/organisations/vat/100000001/returns", "INVALID_HEADERS", "errors",
+          "INVALID_HEADER", "gov-client-connection-method"}}};
     for (const auto& request : doc["requests"].GetArray()) {
-        const std::string endpoint = request["endpoint"].GetString();
-        if (endpoint == "/organisations/vat/{vrn}/obligations") {
-            EXPECT_STREQ(request["method"].GetString(), "GET");
-            EXPECT_STREQ(request["path"].GetString(), "/organisations/vat/100000001/obligations");
-            EXPECT_STREQ(request["code"].GetString(), "POTENTIALLY_INVALID_HEADERS");
-            EXPECT_EQ(request["errors"].Size(), 0u);
-            ASSERT_EQ(request["warnings"].Size(), 1u);
-            EXPECT_STREQ(request["warnings"][0]["code"].GetString(), "POTENTIALLY_INVALID_HEADER");
-            EXPECT_STREQ(request["warnings"][0]["headers"][0].GetString(),
-                         "gov-client-multi-factor");
-        } else {
-            EXPECT_EQ(endpoint, "/organisations/vat/{vrn}/returns");
-            EXPECT_STREQ(request["code"].GetString(), "INVALID_HEADERS");
-            ASSERT_EQ(request["errors"].Size(), 1u);
-            EXPECT_STREQ(request["errors"][0]["code"].GetString(), "INVALID_HEADER");
-            EXPECT_STREQ(request["errors"][0]["headers"][0].GetString(),
-                         "gov-client-connection-method");
-        }
+        const auto& e = expected.at(request["endpoint"].GetString());
+        EXPECT_EQ(request["method"].GetString(), e[0]);
+        EXPECT_EQ(request["path"].GetString(), e[1]);
+        EXPECT_EQ(request["code"].GetString(), e[2]);
+        EXPECT_EQ(request["errors"].Size() + request["warnings"].Size(),
+                  e[3] == "errors" ? 2u : 1u);
+        ASSERT_FALSE(request[e[3].c_str()].Empty());
+        const auto& finding = request[e[3].c_str()][0];
+        EXPECT_EQ(finding["code"].GetString(), e[4]);
+        EXPECT_EQ(finding["headers"][0].GetString(), e[5]);
     }
     EXPECT_EQ(m_server->FraudFeedback().size(), 2u);
-    EXPECT_EQ(m_client
-                  .Get(Url("/test/fraud-prevention-headers/vat-mtd/"
-                           "validation-feedback?connectionMethod=WEB_APP_VIA_SERVER"))
-                  .status,
-              400);
 }
 
 }  // namespace

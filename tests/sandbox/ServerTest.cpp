@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <regex>
 
 #include "AgentProfile.h"
 #include "SandboxFixture.h"
@@ -13,38 +14,30 @@ namespace {
 
 class Server : public SandboxFixture {};
 
-TEST_F(Server, OneConnectionCarriesAWholeFiling) {
+// A connection serves a hundred requests (the sign-in, the filing and more) before it closes.
+TEST_F(Server, OneConnectionCarriesAWholeFilingAndMore) {
     std::vector<HttpAnswer> answers;
-    const TokenSet tokens = Authorise(*m_server, m_client);
+    answers.push_back(m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), Headers()));
     answers.push_back(
-        m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), VatHeaders(tokens.accessToken)));
-    answers.push_back(m_client.Post(ReturnsUrl(kQuarterlyClient.vrn), ValidReturnBody("26A1"),
-                                    VatHeaders(tokens.accessToken)));
-    answers.push_back(
-        m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), VatHeaders(tokens.accessToken)));
+        m_client.Post(ReturnsUrl(kQuarterlyClient.vrn), ValidReturnBody("26A1"), Headers()));
     answers.push_back(m_client.Get(Url("/no/such/path")));
     EXPECT_EQ(answers[1].status, 201);
     for (const auto& answer : answers) {
         EXPECT_TRUE(answer.Header("Date")) << answer.status;
         EXPECT_NE(answer.Header("Connection"), "close");
     }
+    for (int i = 0; i < 96; ++i)
+        ASSERT_EQ(m_client.Get(Url("/")).status, 200);
     EXPECT_EQ(m_server->ConnectionCount(), 1);
-
     CHttpClient second;
     second.Get(Url("/"));
     EXPECT_EQ(m_server->ConnectionCount(), 2);
 }
 
-TEST_F(Server, AHundredRequestsShareOneConnection) {
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(m_client.Get(Url("/")).status, 200);
-    EXPECT_EQ(m_server->ConnectionCount(), 1);
-}
-
 TEST_F(Server, ReceivedKeepsEachRequestAsSent) {
-    m_server->ClearReceived();
     const std::vector<std::string> headers = {
         "Zeta-Header: 1", "Accept: application/vnd.hmrc.1.0+json", "alpha-header:  spaced value ",
-        "Gov-Client-Connection-Method: DESKTOP_APP_DIRECT", "Authorization: Bearer " + Token()};
+        "Authorization: Bearer " + Token()};
     m_server->ClearReceived();
     m_client.Post(Url("/organisations/vat/100000001/returns?x=1&y=%23"), "{\"a\":1}", headers);
     m_client.Get(Url("/test/fraud-prevention-headers/vat-mtd/validation-feedback"));
@@ -57,17 +50,11 @@ TEST_F(Server, ReceivedKeepsEachRequestAsSent) {
     EXPECT_EQ(r.body, "{\"a\":1}");
     EXPECT_EQ(r.Header("ALPHA-HEADER"), "spaced value");
     EXPECT_FALSE(r.Header("Missing"));
-    // Our lines keep their order; libcurl's own (Host, Content-Length, …) sit around them.
+    // Our lines keep their order and bytes; libcurl's own (Host, ...) sit around them.
     std::vector<std::string> ours;
-    for (const auto& line : r.headerLines)
-        if (std::find(headers.begin(), headers.end(), line) != headers.end() ||
-            line.rfind("alpha-header", 0) == 0)
-            ours.push_back(line);
-    ASSERT_EQ(ours.size(), headers.size());
-    EXPECT_EQ(ours[0], "Zeta-Header: 1");
-    EXPECT_EQ(ours[2], "alpha-header:  spaced value ");
-    EXPECT_EQ(ours[4].rfind("Authorization: Bearer ", 0), 0u);
-
+    std::copy_if(r.headerLines.begin(), r.headerLines.end(), std::back_inserter(ours),
+                 [&](const auto& line) { return std::ranges::count(headers, line) > 0; });
+    EXPECT_EQ(ours, headers);
     m_server->ClearReceived();
     EXPECT_TRUE(m_server->Received().empty());
 }
@@ -115,17 +102,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "HTTP/1.1 4"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Server, StopsWhileAClientHoldsAnIdleConnection) {
+TEST_F(Server, StopsWhileAClientHoldsAnIdleConnectionAndFreesThePort) {
     EXPECT_EQ(m_client.Get(Url("/")).status, 200);  // the connection stays open in libcurl
-    m_server->Stop();
-    EXPECT_FALSE(m_server->IsRunning());
-    EXPECT_NE(m_client.Get(Url("/")).result, CURLE_OK);
-}
-
-TEST_F(Server, SecondServerOnATakenPortFailsWithAReason) {
     SandboxServer other;
     EXPECT_FALSE(other.Start(m_server->Port()));
     EXPECT_NE(other.LastError().find(std::to_string(m_server->Port())), std::string::npos);
+    m_server->Stop();
+    EXPECT_FALSE(m_server->IsRunning());
+    EXPECT_NE(m_client.Get(Url("/")).result, CURLE_OK);
 }
 
 TEST(DemoProfile, NamesTheSandboxAndItsSeededClients) {
@@ -145,7 +129,8 @@ TEST(DemoProfile, NamesTheSandboxAndItsSeededClients) {
     }
 }
 
-// The program itself: prints its address, serves, and ends cleanly on SIGTERM.
+// The program itself: prints its address and the demo credentials, serves, and ends cleanly on
+// SIGTERM.
 TEST(SandboxProgram, ServesUntilSigterm) {
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
@@ -153,41 +138,26 @@ TEST(SandboxProgram, ServesUntilSigterm) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         ::dup2(out[1], 1);
-        ::close(out[0]);
-        ::close(out[1]);
         const std::string program = std::string(CALVENOR_BIN_DIR) + "/calvenor-sandbox";
         ::execl(program.c_str(), program.c_str(), "--port", "0", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(out[1]);
     FILE* stream = ::fdopen(out[0], "r");
-    char line[512] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, stream), nullptr);
-    const std::string first = line;
-    const auto at = first.find("http://127.0.0.1:");
-    ASSERT_NE(at, std::string::npos) << first;
-    std::string baseUrl = first.substr(at);
-    while (!baseUrl.empty() && (baseUrl.back() == '\n' || baseUrl.back() == '\r'))
-        baseUrl.pop_back();
-
-    std::string rest;
-    while (std::fgets(line, sizeof line, stream) && std::string(line).rfind("Stop with", 0) != 0)
-        rest += line;
-    EXPECT_NE(rest.find(std::string(kDemoClientId)), std::string::npos);
-    EXPECT_NE(rest.find(std::string(kDemoClientSecret)), std::string::npos);
-
+    std::string printed;
+    for (char line[512]; !printed.ends_with("Stop with") && std::fgets(line, sizeof line, stream);)
+        printed += std::string(line).starts_with("Stop with") ? "Stop with" : line;
+    std::smatch url;
+    ASSERT_TRUE(std::regex_search(printed, url, std::regex("http://127\\.0\\.0\\.1:[0-9]+")))
+        << printed;
+    EXPECT_NE(printed.find(std::string(kDemoClientId)), std::string::npos);
+    EXPECT_NE(printed.find(std::string(kDemoClientSecret)), std::string::npos);
     CHttpClient client;
-    EXPECT_EQ(
-        client
-            .Get(baseUrl + "/oauth/authorize?response_type=code&client_id=calvenor-demo-client"
-                           "&scope=read:vat&redirect_uri=urn:ietf:wg:oauth:2.0:oob")
-            .status,
-        302);
+    EXPECT_EQ(client.Get(url.str() + "/").status, 200);
     ::kill(pid, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::fclose(stream);
 }
 

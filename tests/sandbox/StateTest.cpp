@@ -30,35 +30,33 @@ TEST(SandboxState, TokensClientsAndReturnsSurviveARestart) {
         ASSERT_EQ(filed.status, 201);
         receiptId = filed.Header("Receipt-ID").value_or("");
         server.SetClientAuthorised(kMonthlyClient.vrn, false);
-        server.AddClient("200000002", "Later Ltd");
+        server.AddClient("200000002", "Later Ltd", Frequency::Monthly);
+        server.ClearOpenObligations(kHashKeyClient.vrn);
     }
     SandboxServer server(StateOptions(file));
     ASSERT_TRUE(server.Start()) << server.LastError();
     CHttpClient client;
-    const auto base = server.BaseUrl() + "/organisations/vat/";
-    const HttpAnswer open =
-        client.Get(base + "100000001/obligations?status=O", VatHeaders(tokens.accessToken));
-    EXPECT_EQ(open.status, 200);
-    EXPECT_EQ(open.body.find("26A1"), std::string::npos);
-    EXPECT_EQ(client
-                  .Post(base + "100000001/returns", ValidReturnBody("26A1"),
-                        VatHeaders(tokens.accessToken))
-                  .status,
-              403);
-    EXPECT_EQ(
-        client.Get(base + "100000002/obligations?status=O", VatHeaders(tokens.accessToken)).status,
-        403);
-    EXPECT_EQ(
-        client.Get(base + "200000002/obligations?status=O", VatHeaders(tokens.accessToken)).status,
-        200);
+    const auto vat = [&](const std::string& vrn, const std::string& what) {
+        const std::string url = server.BaseUrl() + "/organisations/vat/" + vrn + what;
+        const auto headers = VatHeaders(tokens.accessToken);
+        return what == "/returns" ? client.Post(url, ValidReturnBody("26A1"), headers)
+                                  : client.Get(url, headers);
+    };
+    EXPECT_EQ(vat("100000001", "/obligations?status=O").body.find("26A1"), std::string::npos);
+    EXPECT_EQ(vat("100000001", "/returns").status, 403);
+    EXPECT_EQ(vat("100000002", "/obligations?status=O").status, 403);
+    EXPECT_EQ(vat("100000003", "/obligations?status=O").status, 404);
+    EXPECT_NE(vat("200000002", "/obligations?status=O").body.find(R"("periodKey":"26M5")"),
+              std::string::npos);
     ASSERT_EQ(server.FiledReturns().size(), 1u);
     EXPECT_EQ(server.FiledReturns()[0].receiptId, receiptId);
-    const HttpAnswer refreshed =
-        client.Post(server.BaseUrl() + "/oauth/token",
-                    "grant_type=refresh_token&client_id=calvenor-demo-client&client_secret="
-                    "calvenor-demo-secret&refresh_token=" +
-                        tokens.refreshToken);
-    EXPECT_EQ(refreshed.status, 200);
+    EXPECT_EQ(client
+                  .Post(server.BaseUrl() + "/oauth/token",
+                        "grant_type=refresh_token&client_id=calvenor-demo-client&client_secret="
+                        "calvenor-demo-secret&refresh_token=" +
+                            tokens.refreshToken)
+                  .status,
+              200);
 }
 
 struct CorruptCase {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
 
 std::string Period(const std::string& key, const std::string& extra = {}) {
@@ -15,61 +13,54 @@ CObligationData Record(const std::string& key, const std::string& received = {})
     return CObligationData("2023-04-01", "2023-06-30", "2023-08-07", "O", key, received);
 }
 
-struct ParseRow {
-    const char* name;
-    std::string body;
-    std::vector<CObligationData> records;
-    bool complete = false;  // read to its end: the retrieval may use it
-    friend void PrintTo(const ParseRow& row, std::ostream* os) { *os << row.name; }
-};
-
-class ObligationsParseTest : public ::testing::TestWithParam<ParseRow> {};
-
-TEST_P(ObligationsParseTest, KeepsCompleteRecordsInArrayOrder) {
-    const CObligations obligations(GetParam().body);
-    EXPECT_EQ(obligations.GetBody(), GetParam().body);
-    EXPECT_EQ(obligations.GetObligations(), GetParam().records);
-    EXPECT_EQ(obligations.IsComplete(), GetParam().complete);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, ObligationsParseTest,
-    ::testing::Values(
-        ParseRow{"ThreeOpenPeriods",
-                 R"({"obligations":[)" + Period("18A1") + "," + Period("18A2") + "," +
-                     Period("18A3") + "]}",
-                 {Record("18A1"), Record("18A2"), Record("18A3")},
-                 true},
-        ParseRow{"SecondLacksDueStopsThere",
-                 R"({"obligations":[)" + Period("18A1") +
-                     R"(,{"start":"s","end":"e","status":"O","periodKey":"X"},)" + Period("18A3") +
-                     "]}",
-                 {Record("18A1")}},
-        ParseRow{"ReceivedOnlyWhereSent",
-                 R"({"obligations":[)" + Period("18A1", R"(,"received":"2023-07-01")") + "," +
-                     Period("18A2") + "]}",
-                 {Record("18A1", "2023-07-01"), Record("18A2")},
-                 true},
-        ParseRow{
-            "NumericMemberCountsAsMissing",
-            R"({"obligations":[{"start":"s","end":"e","due":"d","status":"O","periodKey":18}]})",
-            {}},
-        ParseRow{"NonStringReceivedIsEmpty",
-                 R"({"obligations":[)" + Period("K", R"(,"received":1)") + "]}",
-                 {Record("K")},
-                 true},
-        ParseRow{"ObligationsAsAnObject", R"({"obligations":{"start":"s"}})", {}},
-        ParseRow{"NoObligationsMember", R"({"code":"NOT_FOUND"})", {}},
-        ParseRow{"ElementNotAnObjectStopsThere",
-                 R"({"obligations":[)" + Period("A") + R"(,7,)" + Period("B") + "]}",
-                 {Record("A")}},
-        ParseRow{"NotJson", "<html>", {}}, ParseRow{"Empty", "", {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 }  // namespace
 
-TEST(Obligations, DeeplyNestedBodyGivesNoRecords) {
-    const CObligations obligations("{\"obligations\":" + std::string(100000, '[') +
-                                   std::string(100000, ']') + "}");
-    EXPECT_TRUE(obligations.GetObligations().empty());
+// Complete records are kept in array order; reading stops at the first record that is not one,
+// and only a body read to its end may be used by the retrieval.
+TEST(Obligations, KeepsCompleteRecordsInArrayOrder) {
+    struct Row {
+        const char* name;
+        std::string body;
+        std::vector<CObligationData> records;
+        bool complete = false;
+    };
+    const std::string list = R"({"obligations":[)";
+    const Row rows[] = {
+        {"ThreeOpenPeriods",
+         list + Period("18A1") + "," + Period("18A2") + "," + Period("18A3") + "]}",
+         {Record("18A1"), Record("18A2"), Record("18A3")},
+         true},
+        {"SecondLacksDueStopsThere",
+         list + Period("18A1") + R"(,{"start":"s","end":"e","status":"O","periodKey":"X"},)" +
+             Period("18A3") + "]}",
+         {Record("18A1")}},
+        {"ReceivedOnlyWhereSent",
+         list + Period("18A1", R"(,"received":"2023-07-01")") + "," + Period("18A2") + "]}",
+         {Record("18A1", "2023-07-01"), Record("18A2")},
+         true},
+        {"NumericMemberCountsAsMissing",
+         list + R"({"start":"s","end":"e","due":"d","status":"O","periodKey":18}]})",
+         {}},
+        {"NonStringReceivedIsEmpty",
+         list + Period("K", R"(,"received":1)") + "]}",
+         {Record("K")},
+         true},
+        {"ElementNotAnObjectStopsThere",
+         list + Period("A") + R"(,7,)" + Period("B") + "]}",
+         {Record("A")}},
+        {"ObligationsAsAnObject", R"({"obligations":{"start":"s"}})", {}},
+        {"NoObligationsMember", R"({"code":"NOT_FOUND"})", {}},
+        {"DeeplyNested",
+         R"({"obligations":)" + std::string(100000, '[') + std::string(100000, ']') + "}",
+         {}},
+        {"NotJson", "<html>", {}},
+        {"Empty", "", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const CObligations obligations(row.body);
+        EXPECT_EQ(obligations.GetBody(), row.body);
+        EXPECT_EQ(obligations.GetObligations(), row.records);
+        EXPECT_EQ(obligations.IsComplete(), row.complete);
+    }
 }

@@ -140,7 +140,6 @@ void RecordingServer::Run() {
             }
             client.buffer.append(chunk, static_cast<std::size_t>(n));
             RecordedRequest request;
-            bool closed = false;
             while (!client.stalled && TakeRequest(client.buffer, request)) {
                 request.connection = client.number;
                 {
@@ -156,12 +155,9 @@ void RecordingServer::Run() {
                 if (answer.close) {
                     ::close(fd);
                     clients.erase(fd);
-                    closed = true;
                     break;
                 }
             }
-            if (closed)
-                continue;
         }
     }
     for (const auto& [fd, client] : clients)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -23,6 +25,19 @@ inline void WhenModalShown(std::function<void(QWidget*)> act, int attempts = 500
         } else {
             ADD_FAILURE() << "no modal window appeared";
         }
+    });
+}
+
+// One step of a test's part in a run of modal windows: looks at the window and closes it.
+using ModalStep = std::function<void(QWidget*)>;
+
+// Answers the next modal windows in the order they open, one step per window.
+inline void AnswerModals(std::vector<ModalStep> steps, std::size_t next = 0) {
+    if (next >= steps.size())
+        return;
+    WhenModalShown([steps = std::move(steps), next](QWidget* modal) mutable {
+        steps[next](modal);
+        AnswerModals(std::move(steps), next + 1);
     });
 }
 

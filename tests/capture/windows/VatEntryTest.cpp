@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
-#include "ImportDialog.h"
 #include "ModalTestHelper.h"
 #include "TestSupport.h"
 #include "UiRecorder.h"
@@ -15,36 +13,36 @@ namespace {
 
 using calvenor::test::TempFolder;
 using calvenor::test::WhenModalShown;
-using calvenor::test::WriteFile;
 
 const QString kInvalidFigure =
     "Only numeric characters, single decimal point (.) or initial negative symbol (-) "
     "allowed.\r\rNo commas, spaces or other characters accepted.";
 
+// The filer's entry window for one period and client, shown.
 class EntryWindow : public testing::Test {
 protected:
-    void TearDown() override { EXPECT_EQ(calvenor::test::VisibleTopLevelWindows(), 0); }
-
-    // The filer's window for one period and client, opened once.
-    void Open(CVatEntry& entry) {
+    void SetUp() override {
         entry.SetPeriod("2020-01-01", "2020-03-31");
         entry.SetVrn("123456789 : Acme Trading Ltd");
         entry.show();
     }
+    void TearDown() override {
+        entry.reject();
+        EXPECT_EQ(calvenor::test::VisibleTopLevelWindows(), 0);
+    }
 
     std::string WriteFigures(const std::string& content) {
         const auto path = folder / "figures.csv";
-        WriteFile(path, content);
+        calvenor::test::WriteFile(path, content);
         return path.string();
     }
 
     CUiRecorder ui;
     TempFolder folder;
+    CVatEntry entry{CaptureProgram::Filer};
 };
 
 TEST_F(EntryWindow, CommaTypedIntoAFullBoxEmptiesItWithTheMessage) {
-    CVatEntry entry(CaptureProgram::Filer);
-    Open(entry);
     entry.Box(1)->setText("1000");
     QTest::keyClick(entry.Box(1), ',');
     ASSERT_EQ(ui.Messages().size(), 1u);
@@ -52,32 +50,23 @@ TEST_F(EntryWindow, CommaTypedIntoAFullBoxEmptiesItWithTheMessage) {
     EXPECT_EQ(ui.Messages()[0].ShownTitle(), "Error");
     EXPECT_EQ(ui.Messages()[0].beep, BeepKind::Exclamation);
     EXPECT_EQ(entry.Box(1)->text(), "");
-    entry.reject();
 }
 
 TEST_F(EntryWindow, ContinueNormalisesAndReopeningShowsTheStoredTexts) {
-    CVatEntry entry(CaptureProgram::Filer);
-    entry.Clear();
-    Open(entry);
     QTest::keyClicks(entry.Box(1), ".5");
     QTest::keyClicks(entry.Box(6), "12.999");
     entry.findChild<QPushButton*>("continueButton")->click();
     EXPECT_EQ(entry.result(), kDialogOk);
     EXPECT_FALSE(entry.isVisible());
-    EXPECT_TRUE(entry.IsContinued());
-    const BoxTexts expected = {"0.50", "0.00", "0.00", "0.00", "0.00", "12", "0", "0", "0"};
-    EXPECT_EQ(entry.StoredTexts(), expected);
-
     ReturnFigures figures;
-    figures.periodKey = "18A1";
     entry.GetFigures(figures);
     EXPECT_EQ(figures.box3, "0.50");
     EXPECT_EQ(figures.box5, "0.50");
     EXPECT_TRUE(figures.entered);
-    EXPECT_EQ(figures.periodKey, "18A1");
 
-    entry.show();
+    entry.show();  // shows the stored texts, whole pounds cut, not rounded
     EXPECT_EQ(entry.Box(6)->text(), "12");
+    EXPECT_EQ(entry.Box(7)->text(), "0");
     EXPECT_EQ(entry.Box(1)->text(), "0.50");
     EXPECT_TRUE(ui.Messages().empty());
     entry.reject();
@@ -85,8 +74,6 @@ TEST_F(EntryWindow, ContinueNormalisesAndReopeningShowsTheStoredTexts) {
 }
 
 TEST_F(EntryWindow, EnterMovesTheFocusAndNeverCloses) {
-    CVatEntry entry(CaptureProgram::Filer);
-    Open(entry);
     entry.Box(1)->setFocus();
     QTest::keyClick(entry.Box(1), Qt::Key_Return);
     EXPECT_TRUE(entry.isVisible());
@@ -94,12 +81,9 @@ TEST_F(EntryWindow, EnterMovesTheFocusAndNeverCloses) {
     QTest::keyClick(entry.findChild<QPushButton*>("continueButton"), Qt::Key_Enter);
     EXPECT_TRUE(entry.isVisible());
     EXPECT_FALSE(entry.IsContinued());
-    entry.reject();
 }
 
 TEST_F(EntryWindow, AnAmountBeyondHmrcsLimitsIsRefusedNamingTheBox) {
-    CVatEntry entry(CaptureProgram::Filer);
-    Open(entry);
     entry.Box(4)->setText("10000000000000");
     entry.Box(7)->setText(QString(40, '9'));
     entry.OnContinue();
@@ -117,136 +101,88 @@ TEST_F(EntryWindow, AnAmountBeyondHmrcsLimitsIsRefusedNamingTheBox) {
     EXPECT_EQ(entry.result(), kDialogOk);
 }
 
-struct ImportCase {
+struct ImportRow {
     const char* name;
     std::string file;
-    BoxTexts boxes;  // texts shown after the import
-    int messages;
-    bool box3Flagged;
-    bool box5Flagged;
+    QString shown;         // the nine boxes after the import, joined by commas; box 1 held "5"
+    QString message = {};  // the start of the one message shown, or empty
+    bool box3Flagged = false, box5Flagged = false;
+    friend void PrintTo(const ImportRow& row, std::ostream* os) { *os << row.name; }
 };
 
-class EntryImport : public EntryWindow, public testing::WithParamInterface<ImportCase> {};
+class EntryImport : public EntryWindow, public testing::WithParamInterface<ImportRow> {};
 
-TEST_P(EntryImport, FillsTheBoxesAsIfTyped) {
-    const ImportCase& c = GetParam();
-    CVatEntry entry(CaptureProgram::Approvals);
-    entry.SetCompanyText("123456789 : Acme Trading Ltd");
-    entry.Clear();
-    entry.show();
-    entry.ImportFile(WriteFigures(c.file));
-    EXPECT_EQ(static_cast<int>(ui.Messages().size()), c.messages);
-    for (int box = 1; box <= 9; ++box) {
-        EXPECT_EQ(entry.Box(box)->text().toStdString(), c.boxes[box - 1]) << "box " << box;
+TEST_P(EntryImport, FillsTheBoxesAsIfTypedOrChangesNothing) {
+    const ImportRow& row = GetParam();
+    entry.Box(1)->setText("5");
+    entry.ImportFile(WriteFigures(row.file));
+    QStringList shown;
+    for (int box = 1; box <= 9; ++box)
+        shown << entry.Box(box)->text();
+    EXPECT_EQ(shown.join(','), row.shown);
+    ASSERT_EQ(ui.Messages().size(), row.message.isEmpty() ? 0u : 1u);
+    if (!row.message.isEmpty()) {
+        EXPECT_TRUE(ui.Messages()[0].text.startsWith(row.message))
+            << ui.Messages()[0].text.toStdString();
+        EXPECT_EQ(ui.Messages()[0].beep, BeepKind::Exclamation);
     }
     entry.OnContinue();
     ReturnFigures figures;
     entry.GetFigures(figures);
-    EXPECT_EQ(figures.box3Recalculated, c.box3Flagged);
-    EXPECT_EQ(figures.box5Recalculated, c.box5Flagged);
+    EXPECT_EQ(figures.box3Recalculated, row.box3Flagged);
+    EXPECT_EQ(figures.box5Recalculated, row.box5Flagged);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, EntryImport,
-    testing::Values(
-        ImportCase{
-            "good_file",
-            "100.00,0.50,100.50,150.75,50.25,1000,1500,0,0\r\n",
-            {"100.00", "0.50", "100.50", "150.75", "50.25", "1000.00", "1500.00", "0.00", "0.00"},
-            0,
-            false,
-            false},
-        ImportCase{"box3_differs",
-                   "100,0.5,999,150.75,50.25,1,2,3,4\n",
-                   {"100.00", "0.50", "999.00", "150.75", "50.25", "1.00", "2.00", "3.00", "4.00"},
-                   0,
-                   true,
-                   false},
-        ImportCase{"negative_box5_flagged",
-                   "10,0,10,20,-10,0,0,0,0",
-                   {"10.00", "0.00", "10.00", "20.00", "-10.00", "0.00", "0.00", "0.00", "0.00"},
-                   0,
-                   false,
-                   true},
-        ImportCase{"empty_box3_never_flagged",
-                   "1,2,,0,3,0,0,0,0",
-                   {"1.00", "2.00", "0.00", "0.00", "3.00", "0.00", "0.00", "0.00", "0.00"},
-                   0,
-                   false,
-                   false},
-        ImportCase{"rejected_value_emptied",
-                   "1.2.3,2,2,0,2,0,0,0,0",
-                   {"0.00", "2.00", "2.00", "0.00", "2.00", "0.00", "0.00", "0.00", "0.00"},
-                   1,
-                   false,
-                   false}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, EntryImport, testing::Values(
+    ImportRow{"good_file", "100.00,0.50,100.50,150.75,50.25,1000,1500,0,0\r\n",
+              "100.00,0.50,100.50,150.75,50.25,1000.00,1500.00,0.00,0.00"},
+    ImportRow{"box3_differs", "100,0.5,999,150.75,50.25,1,2,3,4\n",
+              "100.00,0.50,999.00,150.75,50.25,1.00,2.00,3.00,4.00", "", true},
+    ImportRow{"negative_box5_flagged", "10,0,10,20,-10,0,0,0,0",
+              "10.00,0.00,10.00,20.00,-10.00,0.00,0.00,0.00,0.00", "", false, true},
+    ImportRow{"empty_box3_never_flagged", "1,2,,0,3,0,0,0,0",
+              "1.00,2.00,0.00,0.00,3.00,0.00,0.00,0.00,0.00"},
+    ImportRow{"rejected_value_emptied", "1.2.3,2,2,0,2,0,0,0,0",
+              "0.00,2.00,2.00,0.00,2.00,0.00,0.00,0.00,0.00", kInvalidFigure},
+    ImportRow{"broken_file", "1;2;3", "5,,,,,,,,", "Unable to determine file format\n\n"},
+    ImportRow{"value_longer_than_a_box_holds", std::string(40000, '1') + ",2,3,4,5,6,7,8,9",
+              "5,,,,,,,,", "Unable to import file "}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-TEST_F(EntryWindow, BrokenFileShowsTheParserMessageAndChangesNothing) {
-    CVatEntry entry(CaptureProgram::Filer);
-    Open(entry);
-    entry.Box(1)->setText("5");
-    entry.ImportFile(WriteFigures("1;2;3"));
-    ASSERT_EQ(ui.Messages().size(), 1u);
-    EXPECT_TRUE(ui.Messages()[0].text.startsWith("Unable to determine file format\n\n"));
-    EXPECT_EQ(ui.Messages()[0].beep, BeepKind::Exclamation);
-    EXPECT_EQ(entry.Box(1)->text(), "5");
-    EXPECT_EQ(entry.ImportedBox3(), "");
-    entry.reject();
-}
-
-TEST_F(EntryWindow, ImportThroughTheImportWindowAndItsCancel) {
-    CVatEntry entry(CaptureProgram::Filer);
-    Open(entry);
-    const std::string path = WriteFigures("1,2,3,4,5,6,7,8,9\r\n");
-
+TEST_F(EntryWindow, ImportThroughTheImportWindowWhichNeedsAFileAndKeepsTheLastChoice) {
     WhenModalShown([](QWidget* modal) { modal->findChild<QPushButton*>("cancelButton")->click(); });
     entry.OnImport();
     EXPECT_EQ(entry.Box(1)->text(), "");
 
-    ui.QueueOpenFileName(QString::fromStdString(path));
-    WhenModalShown([](QWidget* modal) {
+    const QString path = QString::fromStdString(WriteFigures("1,2,3,4,5,6,7,8,9\r\n"));
+    ui.QueueOpenFileName(path);
+    ui.QueueOpenFileName(std::nullopt);
+    WhenModalShown([&](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), "File Import");
+        modal->findChild<QPushButton*>("okButton")->click();  // no file yet: refused
+        EXPECT_TRUE(modal->isVisible());
         modal->findChild<QPushButton*>("browseButton")->click();
+        modal->findChild<QPushButton*>("browseButton")->click();  // cancelled
+        auto* shown = modal->findChild<QLineEdit*>("filePathEdit");
+        EXPECT_EQ(shown->text(), path);
+        EXPECT_TRUE(shown->isReadOnly());
         modal->findChild<QPushButton*>("okButton")->click();
     });
     entry.OnImport();
-    EXPECT_EQ(entry.Box(1)->text(), "1.00");
-    EXPECT_EQ(entry.Box(9)->text(), "9.00");
-    EXPECT_EQ(entry.ImportedBox3(), "3.00");
-    EXPECT_TRUE(ui.Messages().empty());
-    entry.reject();
-}
-
-TEST_F(EntryWindow, ImportDialogNeedsAFileAndKeepsTheLastChoice) {
-    CImportDialog dialog;
-    dialog.show();
-    EXPECT_EQ(dialog.windowTitle(), "File Import");
-    dialog.findChild<QPushButton*>("okButton")->click();
     ASSERT_EQ(ui.Messages().size(), 1u);
     EXPECT_EQ(ui.Messages()[0].text, "Please select a file!");
     EXPECT_EQ(ui.Messages()[0].ShownTitle(), "Error");
-    EXPECT_TRUE(dialog.isVisible());
-
-    ui.QueueOpenFileName(QString("/tmp/first.csv"));
-    dialog.OnBrowse();
-    ui.QueueOpenFileName(std::nullopt);
-    dialog.OnBrowse();
-    EXPECT_EQ(dialog.FilePath(), "/tmp/first.csv");
-    ui.QueueOpenFileName(QString("/tmp/second.csv"));
-    dialog.OnBrowse();
-    EXPECT_EQ(dialog.FilePath(), "/tmp/second.csv");
-    EXPECT_EQ(dialog.findChild<QLineEdit*>("filePathEdit")->text(), "/tmp/second.csv");
-    EXPECT_TRUE(dialog.findChild<QLineEdit*>("filePathEdit")->isReadOnly());
-
-    ASSERT_EQ(ui.FileDialogs().size(), 3u);
+    ASSERT_EQ(ui.FileDialogs().size(), 2u);
     const FileDialogRequest& request = ui.FileDialogs()[0].request;
     EXPECT_FALSE(ui.FileDialogs()[0].save);
     EXPECT_EQ(request.filters, QStringList({"csv Files (*.csv)", "All Files (*)"}));
     EXPECT_EQ(request.initialName, "*.csv");
     EXPECT_EQ(request.defaultSuffix, "csv");
-
-    dialog.findChild<QPushButton*>("okButton")->click();
-    EXPECT_EQ(dialog.result(), kDialogOk);
+    EXPECT_EQ(entry.Box(1)->text(), "1.00");
+    EXPECT_EQ(entry.Box(9)->text(), "9.00");
+    EXPECT_EQ(entry.ImportedBox3(), "3.00");
 }
 
 }  // namespace
