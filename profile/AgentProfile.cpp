@@ -79,27 +79,31 @@ std::uint64_t LoadChunk(std::string_view name, std::size_t offset) {
 // to the name itself: with thousands of clients the names are spread over more memory than the
 // processor's cache holds, and each trip back is a cache miss.
 struct Candidate {
-    std::string_view name;
-    const char* vrn;  // nine digits
+    const char* text;
+    std::uint32_t size;   // a profile is far smaller than 4 GiB
+    std::uint32_t entry;  // its place among the kept entries, in file order
     std::uint64_t chunk;
+
+    std::string_view Name(std::size_t from = 0) const { return {text + from, size - from}; }
 };
 
 // Ranges this short are finished by insertion sort: a byte-count pass costs more than it saves.
 constexpr std::size_t kShortRange = 32;
 
 // A run of candidates whose names agree on their first `depth` bytes and whose chunks hold the
-// bytes from `chunkAt` (chunkAt <= depth < chunkAt + 8, unless every name ended before depth).
+// bytes from `chunkAt`. `inScratch` says which of the two arrays holds the run just now.
 struct Range {
     std::size_t begin;
     std::size_t end;
     std::size_t depth;
     std::size_t chunkAt;
+    bool inScratch;
 };
 
 // The byte at `depth` as a bucket: 0 when the name has ended (a name sorts before every longer
 // name it begins), otherwise 1 + the byte taken as unsigned, as std::string compares.
 std::size_t Bucket(const Candidate& c, const Range& range) {
-    if (range.depth >= c.name.size())
+    if (range.depth >= c.size)
         return 0;
     const std::size_t shift = 8 * (7 - (range.depth - range.chunkAt));
     return 1u + static_cast<std::size_t>((c.chunk >> shift) & 0xffu);
@@ -110,7 +114,7 @@ std::size_t SharedBytes(const Candidate* first, const Candidate* last, const Ran
     const std::size_t skip = range.depth - range.chunkAt;
     const std::size_t window = 8 - skip;
     const auto available = [&](const Candidate& c) {
-        return std::min(window, c.name.size() > range.depth ? c.name.size() - range.depth : 0);
+        return std::min(window, c.size > range.depth ? c.size - range.depth : 0);
     };
     const std::uint64_t head = first->chunk << (8 * skip);
     std::size_t shared = available(*first);
@@ -132,7 +136,7 @@ bool NameBefore(const Candidate& a, const Candidate& b, std::size_t depth, std::
     const std::uint64_t y = b.chunk << (8 * skip);
     if (x != y)
         return x < y;  // the first differing byte, or zeros past the end of the shorter name
-    return a.name.substr(depth) < b.name.substr(depth);
+    return a.Name(depth) < b.Name(depth);
 }
 
 // Sorts a short range; equal names keep their order.
@@ -151,24 +155,33 @@ void InsertionSort(Candidate* first, Candidate* last, const Range& range) {
 // Sorts candidates byte-wise by name, stably, so the first of equal names in the file stays first.
 // A most-significant-byte radix sort: a name's bytes are read only until it is told apart from
 // the others, and shared prefixes ("Client 00042 Ltd") are stepped over in one pass, so the work
-// grows with the profile's size rather than with n log n comparisons of whole names. The ranges
-// still to sort are kept on an explicit stack, so long names cannot exhaust the call stack.
+// grows with the profile's size rather than with n log n comparisons of whole names. Each pass
+// moves a run from one array to the other; the ranges still to sort are kept on an explicit
+// stack, so long names cannot exhaust the call stack.
 void SortByName(std::vector<Candidate>& candidates) {
     std::vector<Candidate> scratch(candidates.size());
     std::vector<std::uint16_t> buckets(candidates.size());
-    std::vector<Range> pending{{0, candidates.size(), 0, 0}};
+    Candidate* const arrays[2] = {candidates.data(), scratch.data()};
+    // A run whose order is final goes back to `candidates` if it lies in the scratch array.
+    const auto settle = [&](std::size_t begin, std::size_t end, bool inScratch) {
+        if (inScratch)
+            std::copy(scratch.data() + begin, scratch.data() + end, candidates.data() + begin);
+    };
+    std::vector<Range> pending{{0, candidates.size(), 0, 0, false}};
     while (!pending.empty()) {
         Range range = pending.back();
         pending.pop_back();
-        Candidate* const first = candidates.data() + range.begin;
-        Candidate* const last = candidates.data() + range.end;
+        Candidate* const from = arrays[range.inScratch];
+        Candidate* const first = from + range.begin;
+        Candidate* const last = from + range.end;
         if (range.depth >= range.chunkAt + 8) {
             for (Candidate* c = first; c < last; ++c)
-                c->chunk = LoadChunk(c->name, range.depth);
+                c->chunk = LoadChunk(c->Name(), range.depth);
             range.chunkAt = range.depth;
         }
         if (range.end - range.begin <= kShortRange) {
             InsertionSort(first, last, range);
+            settle(range.begin, range.end, range.inScratch);
             continue;
         }
         const std::size_t shared = SharedBytes(first, last, range);
@@ -182,26 +195,29 @@ void SortByName(std::vector<Candidate>& candidates) {
         }
         std::array<std::size_t, 257> counts{};
         for (std::size_t i = range.begin; i < range.end; ++i) {
-            buckets[i] = static_cast<std::uint16_t>(Bucket(candidates[i], range));
+            buckets[i] = static_cast<std::uint16_t>(Bucket(from[i], range));
             ++counts[buckets[i]];
         }
-        if (counts[0] == range.end - range.begin)
-            continue;  // the names are all equal, still in file order
+        if (counts[0] == range.end - range.begin) {
+            settle(range.begin, range.end, range.inScratch);  // all equal, still in file order
+            continue;
+        }
+        Candidate* const to = arrays[!range.inScratch];
         std::array<std::size_t, 257> starts{};
         starts[0] = range.begin;
         for (std::size_t b = 1; b < counts.size(); ++b)
             starts[b] = starts[b - 1] + counts[b - 1];
-        for (std::size_t i = range.begin; i < range.end; ++i) {
-            scratch[starts[buckets[i]]++] = candidates[i];
-        }
-        std::copy(scratch.begin() + static_cast<std::ptrdiff_t>(range.begin),
-                  scratch.begin() + static_cast<std::ptrdiff_t>(range.end), first);
+        for (std::size_t i = range.begin; i < range.end; ++i)
+            to[starts[buckets[i]]++] = from[i];
         // Bucket 0 holds the names that ended here: equal, already in file order.
-        std::size_t begin = range.begin + counts[0];
-        for (std::size_t b = 1; b < counts.size(); ++b) {
-            if (counts[b] > 1)
-                pending.push_back({begin, begin + counts[b], range.depth + 1, range.chunkAt});
-            begin += counts[b];
+        std::size_t begin = range.begin;
+        for (std::size_t b = 0; b < counts.size(); ++b) {
+            const std::size_t end = begin + counts[b];
+            if (b == 0 || counts[b] == 1)
+                settle(begin, end, !range.inScratch);
+            else if (counts[b] > 1)
+                pending.push_back({begin, end, range.depth + 1, range.chunkAt, !range.inScratch});
+            begin = end;
         }
     }
 }
@@ -268,12 +284,14 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
 
     std::vector<std::string> badNumbers;
     std::vector<Candidate> candidates;
+    std::vector<const char*> numbers;  // each candidate's VAT number, by its `entry`
     const auto clients = std::as_const(doc).FindMember("clients");
     if (clients != std::as_const(doc).MemberEnd()) {
         if (!clients->value.IsArray()) {
             return Failure(path, "the member \"clients\" must be a list.");
         }
         candidates.reserve(clients->value.Size());
+        numbers.reserve(clients->value.Size());
         for (const auto& entry : clients->value.GetArray()) {
             if (!entry.IsObject()) {
                 return Failure(path, "every entry of \"clients\" must be a JSON object.");
@@ -290,7 +308,9 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
                 badNumbers.push_back(std::string(name) + " (" + std::string(vrn) + ")");
                 continue;
             }
-            candidates.push_back({name, vrn.data(), LoadChunk(name, 0)});
+            candidates.push_back({name.data(), static_cast<std::uint32_t>(name.size()),
+                                  static_cast<std::uint32_t>(numbers.size()), LoadChunk(name, 0)});
+            numbers.push_back(vrn.data());
         }
     }
     // Sorted stably, equal names sit together with the one met first in the file at their head:
@@ -299,10 +319,10 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
     profile.clients.reserve(candidates.size());
     std::string_view previous;
     for (const Candidate& c : candidates) {
-        if (!profile.clients.empty() && c.name == previous)
+        if (!profile.clients.empty() && c.Name() == previous)
             continue;
-        previous = c.name;
-        profile.clients.push_back({std::string(c.name), std::string(c.vrn, 9)});
+        previous = c.Name();
+        profile.clients.push_back({std::string(previous), std::string(numbers[c.entry], 9)});
     }
     if (!badNumbers.empty()) {
         result.warning = "These clients in the agent profile " + path.string() +
