@@ -1,12 +1,12 @@
 // Company-list fill at 1,000 and 10,000 clients: the profile load and the filling of a combo box
-// the way the filer's main window lists its clients, on an offscreen screen (see BenchMain.cpp).
+// through the filer main window's own fill, on an offscreen screen (see BenchMain.cpp).
 #include <benchmark/benchmark.h>
 
 #include <QComboBox>
-#include <QString>
 
 #include "AgentProfile.h"
 #include "BenchSupport.h"
+#include "CompanyList.h"
 
 namespace {
 
@@ -19,12 +19,7 @@ void CompanyListFill(benchmark::State& state) {
             state.SkipWithError(result.error.c_str());
             break;
         }
-        companies.clear();
-        companies.addItem(QStringLiteral("Select a Company..."));
-        for (const ClientRecord& client : result.profile.clients) {
-            companies.addItem(QString::fromStdString(AgentProfile::CompanyListText(client)));
-        }
-        companies.setCurrentIndex(0);
+        FillCompanyList(companies, result.profile.clients);
         benchmark::DoNotOptimize(companies.count());
     }
 }

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "AboutDlg.h"
+#include "CompanyList.h"
 #include "HmrcDate.h"
 #include "LaunchApp.h"
 #include "Log.h"
@@ -191,12 +192,7 @@ void CCalvenorDlg::LoadProfile() {
                                             m_profile.profile.clientSecret);
         m_transaction->SetServiceBaseUrl(m_profile.profile.serviceBaseUrl);
     }
-    m_companies->clear();
-    m_companies->addItem(QStringLiteral("Select a Company..."));
-    for (const ClientRecord& client : m_clients) {
-        m_companies->addItem(QString::fromStdString(AgentProfile::CompanyListText(client)));
-    }
-    m_companies->setCurrentIndex(0);
+    FillCompanyList(*m_companies, m_clients);
     setWindowTitle(QStringLiteral("Calvenor"));
     m_startAuth->setEnabled(true);
 }

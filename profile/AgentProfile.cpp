@@ -4,8 +4,11 @@
 #include <rapidjson/error/en.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
-#include <set>
+#include <string_view>
 #include <utility>
 
 #include "AtomicFile.h"
@@ -17,9 +20,9 @@ namespace {
 // A profile of ten thousand clients is well under a megabyte; anything near this is not one.
 constexpr std::uintmax_t kMaxProfileBytes = 16u * 1024u * 1024u;
 
-bool IsNineDigits(const std::string& vrn) {
-    return vrn.size() == 9 &&
-           std::all_of(vrn.begin(), vrn.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
+bool IsNineDigits(std::string_view vrn) {
+    return vrn.size() == 9 && std::all_of(vrn.begin(), vrn.end(),
+                                          [](unsigned char c) { return c >= '0' && c <= '9'; });
 }
 
 ProfileLoadResult Failure(const std::filesystem::path& path, const std::string& reason) {
@@ -34,7 +37,8 @@ bool ReadString(const rapidjson::Value& object, const char* name, bool required,
                 std::string& reason) {
     const auto member = object.FindMember(name);
     if (member == object.MemberEnd()) {
-        if (required) reason = std::string("the member \"") + name + "\" is missing.";
+        if (required)
+            reason = std::string("the member \"") + name + "\" is missing.";
         return !required;
     }
     if (!member->value.IsString()) {
@@ -43,6 +47,163 @@ bool ReadString(const rapidjson::Value& object, const char* name, bool required,
     }
     out.assign(member->value.GetString(), member->value.GetStringLength());
     return true;
+}
+
+// An optional text member of a client entry, viewed in place in the parsed document.
+bool ReadText(const rapidjson::Value& object, const char* name, std::string_view& out,
+              std::string& reason) {
+    const auto member = object.FindMember(name);
+    if (member == object.MemberEnd())
+        return true;
+    if (!member->value.IsString()) {
+        reason = std::string("the member \"") + name + "\" must be a text.";
+        return false;
+    }
+    out = std::string_view(member->value.GetString(), member->value.GetStringLength());
+    return true;
+}
+
+// Eight bytes of a name from `offset` on, the first in the highest byte, zeros past its end: as
+// integers these order like the bytes they hold.
+std::uint64_t LoadChunk(std::string_view name, std::size_t offset) {
+    std::uint64_t chunk = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t at = offset + i;
+        chunk = (chunk << 8) | (at < name.size() ? static_cast<unsigned char>(name[at]) : 0u);
+    }
+    return chunk;
+}
+
+// A client entry that passed the checks, still pointing into the parsed document. `chunk` holds
+// eight bytes of the name from the offset its sort range notes, so sorting rarely has to go back
+// to the name itself: with thousands of clients the names are spread over more memory than the
+// processor's cache holds, and each trip back is a cache miss.
+struct Candidate {
+    std::string_view name;
+    const char* vrn;  // nine digits
+    std::uint64_t chunk;
+};
+
+// Ranges this short are finished by insertion sort: a byte-count pass costs more than it saves.
+constexpr std::size_t kShortRange = 32;
+
+// A run of candidates whose names agree on their first `depth` bytes and whose chunks hold the
+// bytes from `chunkAt` (chunkAt <= depth < chunkAt + 8, unless every name ended before depth).
+struct Range {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t depth;
+    std::size_t chunkAt;
+};
+
+// The byte at `depth` as a bucket: 0 when the name has ended (a name sorts before every longer
+// name it begins), otherwise 1 + the byte taken as unsigned, as std::string compares.
+std::size_t Bucket(const Candidate& c, const Range& range) {
+    if (range.depth >= c.name.size())
+        return 0;
+    const std::size_t shift = 8 * (7 - (range.depth - range.chunkAt));
+    return 1u + static_cast<std::size_t>((c.chunk >> shift) & 0xffu);
+}
+
+// How many bytes from the range's depth on, within its chunks, every name shares with the first.
+std::size_t SharedBytes(const Candidate* first, const Candidate* last, const Range& range) {
+    const std::size_t skip = range.depth - range.chunkAt;
+    const std::size_t window = 8 - skip;
+    const auto available = [&](const Candidate& c) {
+        return std::min(window, c.name.size() > range.depth ? c.name.size() - range.depth : 0);
+    };
+    const std::uint64_t head = first->chunk << (8 * skip);
+    std::size_t shared = available(*first);
+    for (const Candidate* c = first + 1; c < last && shared > 0; ++c) {
+        const std::uint64_t differ = head ^ (c->chunk << (8 * skip));
+        const std::size_t same =
+            differ == 0 ? window : static_cast<std::size_t>(std::countl_zero(differ)) / 8;
+        shared = std::min({shared, same, available(*c)});
+    }
+    return shared;
+}
+
+// True when a's name sorts before b's; both agree on their first `depth` bytes and hold chunks
+// from `chunkAt`. The chunks settle it when they differ: a name that ends there is padded with
+// zeros, so it still sorts before the longer name it begins.
+bool NameBefore(const Candidate& a, const Candidate& b, std::size_t depth, std::size_t chunkAt) {
+    const std::size_t skip = depth - chunkAt;
+    const std::uint64_t x = a.chunk << (8 * skip);
+    const std::uint64_t y = b.chunk << (8 * skip);
+    if (x != y)
+        return x < y;  // the first differing byte, or zeros past the end of the shorter name
+    return a.name.substr(depth) < b.name.substr(depth);
+}
+
+// Sorts a short range; equal names keep their order.
+void InsertionSort(Candidate* first, Candidate* last, const Range& range) {
+    for (Candidate* next = first + 1; next < last; ++next) {
+        const Candidate moving = *next;
+        Candidate* hole = next;
+        while (hole > first && NameBefore(moving, *(hole - 1), range.depth, range.chunkAt)) {
+            *hole = *(hole - 1);
+            --hole;
+        }
+        *hole = moving;
+    }
+}
+
+// Sorts candidates byte-wise by name, stably, so the first of equal names in the file stays first.
+// A most-significant-byte radix sort: a name's bytes are read only until it is told apart from
+// the others, and shared prefixes ("Client 00042 Ltd") are stepped over in one pass, so the work
+// grows with the profile's size rather than with n log n comparisons of whole names. The ranges
+// still to sort are kept on an explicit stack, so long names cannot exhaust the call stack.
+void SortByName(std::vector<Candidate>& candidates) {
+    std::vector<Candidate> scratch(candidates.size());
+    std::vector<std::uint16_t> buckets(candidates.size());
+    std::vector<Range> pending{{0, candidates.size(), 0, 0}};
+    while (!pending.empty()) {
+        Range range = pending.back();
+        pending.pop_back();
+        Candidate* const first = candidates.data() + range.begin;
+        Candidate* const last = candidates.data() + range.end;
+        if (range.depth >= range.chunkAt + 8) {
+            for (Candidate* c = first; c < last; ++c)
+                c->chunk = LoadChunk(c->name, range.depth);
+            range.chunkAt = range.depth;
+        }
+        if (range.end - range.begin <= kShortRange) {
+            InsertionSort(first, last, range);
+            continue;
+        }
+        const std::size_t shared = SharedBytes(first, last, range);
+        if (shared > 0) {
+            // Step over what every name shares; past the chunks, load the next ones first.
+            range.depth += shared;
+            if (range.depth >= range.chunkAt + 8) {
+                pending.push_back(range);
+                continue;
+            }
+        }
+        std::array<std::size_t, 257> counts{};
+        for (std::size_t i = range.begin; i < range.end; ++i) {
+            buckets[i] = static_cast<std::uint16_t>(Bucket(candidates[i], range));
+            ++counts[buckets[i]];
+        }
+        if (counts[0] == range.end - range.begin)
+            continue;  // the names are all equal, still in file order
+        std::array<std::size_t, 257> starts{};
+        starts[0] = range.begin;
+        for (std::size_t b = 1; b < counts.size(); ++b)
+            starts[b] = starts[b - 1] + counts[b - 1];
+        for (std::size_t i = range.begin; i < range.end; ++i) {
+            scratch[starts[buckets[i]]++] = candidates[i];
+        }
+        std::copy(scratch.begin() + static_cast<std::ptrdiff_t>(range.begin),
+                  scratch.begin() + static_cast<std::ptrdiff_t>(range.end), first);
+        // Bucket 0 holds the names that ended here: equal, already in file order.
+        std::size_t begin = range.begin + counts[0];
+        for (std::size_t b = 1; b < counts.size(); ++b) {
+            if (counts[b] > 1)
+                pending.push_back({begin, begin + counts[b], range.depth + 1, range.chunkAt});
+            begin += counts[b];
+        }
+    }
 }
 
 }  // namespace
@@ -58,7 +219,9 @@ std::filesystem::path AgentProfilePath() {
     return calvenor::ConfigFolder() / "Calvenor" / "profile.json";
 }
 
-ProfileLoadResult LoadAgentProfile() { return LoadAgentProfile(AgentProfilePath()); }
+ProfileLoadResult LoadAgentProfile() {
+    return LoadAgentProfile(AgentProfilePath());
+}
 
 ProfileLoadResult LoadAgentProfile(const std::filesystem::path& path) {
     std::error_code ec;
@@ -77,8 +240,9 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
     rapidjson::Document doc;
     doc.Parse<rapidjson::kParseIterativeFlag>(text.c_str(), text.size());
     if (doc.HasParseError()) {
-        return Failure(path, "it is not valid JSON (at offset " + std::to_string(doc.GetErrorOffset()) +
-                                 ": " + rapidjson::GetParseError_En(doc.GetParseError()) + ").");
+        return Failure(path, "it is not valid JSON (at offset " +
+                                 std::to_string(doc.GetErrorOffset()) + ": " +
+                                 rapidjson::GetParseError_En(doc.GetParseError()) + ").");
     }
     if (!doc.IsObject()) {
         return Failure(path, "it must be a JSON object.");
@@ -103,35 +267,43 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
     }
 
     std::vector<std::string> badNumbers;
-    std::set<std::string> names;
+    std::vector<Candidate> candidates;
     const auto clients = std::as_const(doc).FindMember("clients");
     if (clients != std::as_const(doc).MemberEnd()) {
         if (!clients->value.IsArray()) {
             return Failure(path, "the member \"clients\" must be a list.");
         }
+        candidates.reserve(clients->value.Size());
         for (const auto& entry : clients->value.GetArray()) {
             if (!entry.IsObject()) {
                 return Failure(path, "every entry of \"clients\" must be a JSON object.");
             }
-            ClientRecord client;
-            if (!ReadString(entry, "company_name", false, client.companyName, reason) ||
-                !ReadString(entry, "vrn", false, client.vrn, reason)) {
+            std::string_view name;
+            std::string_view vrn;
+            if (!ReadText(entry, "company_name", name, reason) ||
+                !ReadText(entry, "vrn", vrn, reason)) {
                 return Failure(path, "in \"clients\", " + reason);
             }
-            if (client.companyName.empty() || client.vrn.empty()) continue;
-            if (!IsNineDigits(client.vrn)) {
-                badNumbers.push_back(client.companyName + " (" + client.vrn + ")");
+            if (name.empty() || vrn.empty())
+                continue;
+            if (!IsNineDigits(vrn)) {
+                badNumbers.push_back(std::string(name) + " (" + std::string(vrn) + ")");
                 continue;
             }
-            if (names.insert(client.companyName).second) {
-                profile.clients.push_back(std::move(client));
-            }
+            candidates.push_back({name, vrn.data(), LoadChunk(name, 0)});
         }
     }
-    std::stable_sort(profile.clients.begin(), profile.clients.end(),
-                     [](const ClientRecord& a, const ClientRecord& b) {
-                         return a.companyName < b.companyName;
-                     });
+    // Sorted stably, equal names sit together with the one met first in the file at their head:
+    // that one is kept.
+    SortByName(candidates);
+    profile.clients.reserve(candidates.size());
+    std::string_view previous;
+    for (const Candidate& c : candidates) {
+        if (!profile.clients.empty() && c.name == previous)
+            continue;
+        previous = c.name;
+        profile.clients.push_back({std::string(c.name), std::string(c.vrn, 9)});
+    }
     if (!badNumbers.empty()) {
         result.warning = "These clients in the agent profile " + path.string() +
                          " were left out because their VAT registration number is not nine "

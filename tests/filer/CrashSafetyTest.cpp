@@ -11,7 +11,6 @@ struct WriteRow {
     const char* name;
     Kind kind;
     const char* previous;  // the file a good write would replace or join, in the home folder
-    friend void PrintTo(const WriteRow& row, std::ostream* os) { *os << row.name; }
 };
 
 const WriteRow kWrites[] = {

@@ -28,6 +28,15 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace calvenor::test {
 
+// Table rows show as their names in failure messages.
+template <typename Row>
+requires requires(const Row& row) {
+    row.name;
+}
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
+
 namespace fs = std::filesystem;
 using calvenor::sandbox::Fault;
 using calvenor::sandbox::Obligation;

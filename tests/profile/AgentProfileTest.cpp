@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "TestSupport.h"
 
 using namespace calvenor::test;
@@ -112,3 +115,131 @@ TEST(AgentProfile, LoadsFromTheEnvironmentPathAndReportsMissingFiles) {
     ScopedEnv unset("CALVENOR_PROFILE", std::nullopt);
     EXPECT_EQ(AgentProfilePath(), home.Root() / "config" / "Calvenor" / "profile.json");
 }
+
+// Long client lists in awkward orders: whatever the file's order, the list comes out in byte
+// order with the first entry of each name kept, as a plain ordered map of the entries says.
+namespace {
+
+std::string JsonText(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\0') {
+            out += "\\u0000";
+        } else {
+            if (c == '"' || c == '\\')
+                out += '\\';
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string ProfileOf(const std::vector<ClientRecord>& entries) {
+    std::string list = "[";
+    for (const ClientRecord& e : entries) {
+        list += (list.size() > 1 ? ",{\"company_name\":\"" : "{\"company_name\":\"") +
+                JsonText(e.companyName) + "\",\"vrn\":\"" + e.vrn + "\"}";
+    }
+    return Profile(list + "]");
+}
+
+std::string Vrn(std::size_t i) {
+    return std::to_string(100000000 + i);
+}
+
+std::vector<ClientRecord> NumberedInReverse() {
+    std::vector<ClientRecord> entries;
+    for (std::size_t i = 0; i < 3000; ++i) {
+        entries.push_back({"Client " + std::to_string(100000 - i) + " Ltd", Vrn(i)});
+    }
+    return entries;
+}
+
+// Every name twice, the copies far apart, with different numbers.
+std::vector<ClientRecord> DuplicatesFarApart() {
+    std::vector<ClientRecord> entries;
+    for (std::size_t i = 0; i < 1200; ++i)
+        entries.push_back({"Firm " + std::to_string(i * 7919 % 1200), Vrn(i)});
+    for (std::size_t i = 0; i < 1200; ++i)
+        entries.push_back({"Firm " + std::to_string(i), Vrn(5000 + i)});
+    return entries;
+}
+
+// Names alike for far longer than a few bytes, then told apart at the end.
+std::vector<ClientRecord> LongSharedPrefix() {
+    std::vector<ClientRecord> entries;
+    const std::string prefix = "The Northern Amalgamated Holdings Group of Companies ";
+    for (std::size_t i = 0; i < 900; ++i) {
+        entries.push_back(
+            {prefix + std::to_string(i % 300 * 37 % 300) + (i % 2 ? "" : " Ltd"), Vrn(i)});
+    }
+    return entries;
+}
+
+// "A", "AA", "AAA"...: each name begins the next, in a shuffled order.
+std::vector<ClientRecord> NamesThatBeginOthers() {
+    std::vector<ClientRecord> entries;
+    for (std::size_t i = 0; i < 400; ++i) {
+        const std::size_t length = 1 + i * 131 % 200;
+        entries.push_back({std::string(length, 'A') + (i % 3 == 0 ? " B" : ""), Vrn(i)});
+    }
+    return entries;
+}
+
+// "Firm\0", "Firm\0\0", "Firm"...: a name that ends is not one that goes on in NULs.
+std::vector<ClientRecord> NulBytesAfterNames() {
+    std::vector<ClientRecord> entries;
+    for (std::size_t i = 0; i < 200; ++i) {
+        entries.push_back({"Firm" + std::string((i + 1) % 3, '\0'), Vrn(i)});
+    }
+    return entries;
+}
+
+// Short random names over spaces, letters, bytes above 0x7f (UTF-8) and NUL: many collide.
+std::vector<ClientRecord> RandomBytes() {
+    const std::vector<std::string> pieces = {
+        " ", "a", "Z", "0", "\xC3\x89", "\xC3\xBF", std::string(1, '\0'), "\x7F", "\xE2\x82\xAC"};
+    std::mt19937 random(20261206);
+    std::vector<ClientRecord> entries;
+    for (std::size_t i = 0; i < 5000; ++i) {
+        std::string name;
+        const std::size_t length = 1 + random() % 6;
+        for (std::size_t k = 0; k < length; ++k)
+            name += pieces[random() % pieces.size()];
+        entries.push_back({name, Vrn(i)});
+    }
+    return entries;
+}
+
+struct LargeProfile {
+    const char* name;
+    std::vector<ClientRecord> (*entries)();
+};
+
+class AgentProfileLargeLists : public ::testing::TestWithParam<LargeProfile> {};
+
+}  // namespace
+
+TEST_P(AgentProfileLargeLists, KeepByteOrderAndTheFirstOfEachName) {
+    const std::vector<ClientRecord> entries = GetParam().entries();
+    std::map<std::string, std::string> expected;
+    for (const ClientRecord& e : entries)
+        expected.emplace(e.companyName, e.vrn);
+    std::vector<std::string> wanted;
+    for (const auto& [name, vrn] : expected)
+        wanted.push_back(name + "/" + vrn);
+
+    const auto result = ParseAgentProfile(ProfileOf(entries), "p.json");
+    ASSERT_TRUE(result.loaded) << result.error;
+    EXPECT_EQ(Names(result.profile), wanted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, AgentProfileLargeLists,
+    ::testing::Values(LargeProfile{"numbered_in_reverse", NumberedInReverse},
+                      LargeProfile{"duplicates_far_apart", DuplicatesFarApart},
+                      LargeProfile{"long_shared_prefix", LongSharedPrefix},
+                      LargeProfile{"names_that_begin_others", NamesThatBeginOthers},
+                      LargeProfile{"nul_bytes_after_names", NulBytesAfterNames},
+                      LargeProfile{"random_bytes", RandomBytes}),
+    [](const auto& info) { return std::string(info.param.name); });

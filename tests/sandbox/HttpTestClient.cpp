@@ -1,33 +1,17 @@
-#include "HttpTestClient.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <rapidjson/document.h>
-
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
+#include "SandboxFixture.h"
+
 namespace calvenor::sandbox::test {
 namespace {
-
-size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<HttpAnswer*>(user)->body.append(data, size * count);
-    return size * count;
-}
-
-size_t OnHeader(char* data, size_t size, size_t count, void* user) {
-    std::string line(data, size * count);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    if (!line.empty())
-        static_cast<HttpAnswer*>(user)->headerLines.push_back(line);
-    return size * count;
-}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -64,19 +48,28 @@ HttpAnswer CHttpClient::Perform(const std::string& url, const std::string* body,
     curl_slist* list = nullptr;
     for (const auto& h : headers)
         list = curl_slist_append(list, h.c_str());
+    curl_write_callback onBody = [](char* data, size_t size, size_t count, void* user) {
+        static_cast<HttpAnswer*>(user)->body.append(data, size * count);
+        return size * count;
+    };
+    curl_write_callback onHeader = [](char* data, size_t size, size_t count, void* user) {
+        std::string line(data, size * count);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (!line.empty())
+            static_cast<HttpAnswer*>(user)->headerLines.push_back(line);
+        return size * count;
+    };
     curl_easy_reset(m_curl);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, list);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &answer);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &answer);
     curl_easy_setopt(m_curl, CURLOPT_NOPROXY, "*");
-    if (m_timeoutMs > 0)
-        curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, m_timeoutMs);
-    if (m_maxBody > 0)
-        curl_easy_setopt(m_curl, CURLOPT_MAXFILESIZE_LARGE, (curl_off_t)m_maxBody);
+    curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, m_timeoutMs);
     if (body) {
         curl_easy_setopt(m_curl, CURLOPT_POSTFIELDS, body->c_str());
         curl_easy_setopt(m_curl, CURLOPT_POSTFIELDSIZE_LARGE, (curl_off_t)body->size());
@@ -93,13 +86,11 @@ std::vector<std::string> VatHeaders(const std::string& accessToken) {
 }
 
 TokenSet Authorise(SandboxServer& server, CHttpClient& client, const std::string& scopes) {
-    const std::string code = server.GrantCode(kDemoClientId, scopes);
-    const HttpAnswer answer = client.Post(server.BaseUrl() + "/oauth/token",
-                                          "client_secret=" + std::string(kDemoClientSecret) +
-                                              "&client_id=" + std::string(kDemoClientId) +
-                                              "&grant_type=authorization_code&redirect_uri=urn%"
-                                              "3Aietf%3Awg%3Aoauth%3A2.0%3Aoob&code=" +
-                                              code);
+    const HttpAnswer answer =
+        client.Post(server.BaseUrl() + "/oauth/token",
+                    "client_secret=calvenor-demo-secret&client_id=calvenor-demo-client&grant_type="
+                    "authorization_code&redirect_uri=urn%3Aietf%3Awg%3Aoauth%3A2.0%3Aoob&code=" +
+                        server.GrantCode(kDemoClientId, scopes));
     rapidjson::Document doc;
     doc.Parse(answer.body.c_str());
     if (answer.status != 200 || !doc.IsObject())
@@ -113,27 +104,21 @@ std::string RawExchange(int port, const std::string& bytes) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return {};
-    }
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            break;
-        sent += static_cast<std::size_t>(n);
-    }
     std::string answer;
-    char buffer[4096];
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 1000) <= 0)
-            break;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        answer.append(buffer, static_cast<std::size_t>(n));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        for (std::size_t sent = 0; sent < bytes.size();) {
+            const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<std::size_t>(n);
+        }
+        char buffer[4096];
+        for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 1000) > 0;) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            answer.append(buffer, static_cast<std::size_t>(n));
+        }
     }
     ::close(fd);
     return answer;

@@ -42,57 +42,42 @@ protected:
     long Use(const std::string& accessToken) {
         return m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), VatHeaders(accessToken)).status;
     }
-    // Follows the authorisation redirect to the sign-in page; returns the sign-in id.
-    std::string SignIn(std::string* page = nullptr) {
+};
+
+TEST_F(OAuth, SignInPageGrantsOneCodeOrDeniesAndEachLinkWorksOnce) {
+    for (const std::string decision : {"deny", "grant"}) {
         const HttpAnswer redirect = m_client.Get(Url("/oauth/authorize?") + kAuthorizeQuery);
         EXPECT_EQ(redirect.status, 302);
         const std::string location = redirect.Header("Location").value_or("");
-        EXPECT_EQ(location.rfind(Url("/oauth/start?auth_id="), 0), 0u) << location;
-        const HttpAnswer shown = m_client.Get(location);
-        EXPECT_EQ(shown.status, 200);
-        if (page)
-            *page = shown.body;
-        return location.substr(location.find('=') + 1);
+        ASSERT_EQ(location.rfind(Url("/oauth/start?auth_id="), 0), 0u) << location;
+        const std::string page = m_client.Get(location).body;
+        for (const char* text : {"Calvenor (demo)", "read:vat", "write:vat", "Grant authority"})
+            EXPECT_NE(page.find(text), std::string::npos) << text;
+        const std::string form = "auth_id=" + location.substr(location.find('=') + 1);
+        const HttpAnswer answer =
+            m_client.Post(Url("/oauth/grant"), form + "&decision=" + decision);
+        EXPECT_EQ(m_client.Post(Url("/oauth/grant"), form + "&decision=grant").status, 400);
+        std::smatch match;
+        const bool granted = std::regex_search(
+            answer.body, match, std::regex("<title>Success code=([0-9a-f]{32})</title>"));
+        ASSERT_EQ(granted, decision == "grant") << answer.body;
+        if (!granted) {
+            EXPECT_NE(answer.body.find("access_denied"), std::string::npos);
+            continue;
+        }
+        const std::string code = match[1];
+        EXPECT_NE(answer.body.find("value=\"" + code + "\""), std::string::npos);
+        const HttpAnswer tokens = Redeem(code);
+        ASSERT_EQ(tokens.status, 200) << tokens.body;
+        const auto doc = Parse(tokens.body);
+        ASSERT_TRUE(doc.IsObject() && doc["access_token"].IsString() &&
+                    doc["refresh_token"].IsString());
+        EXPECT_EQ(doc["expires_in"].GetInt(), 14400);
+        EXPECT_STREQ(doc["scope"].GetString(), "read:vat write:vat");
+        EXPECT_STREQ(doc["token_type"].GetString(), "bearer");
+        EXPECT_EQ(Use(doc["access_token"].GetString()), 200);
+        EXPECT_EQ(Member(Redeem(code).body, "error"), "invalid_grant");  // codes are single-use
     }
-};
-
-TEST_F(OAuth, JourneyThroughTheSignInPageEndsWithWorkingTokens) {
-    std::string page;
-    const std::string authId = SignIn(&page);
-    for (const char* text : {"Calvenor (demo)", "read:vat", "write:vat", "Grant authority"})
-        EXPECT_NE(page.find(text), std::string::npos) << text;
-
-    const HttpAnswer granted =
-        m_client.Post(Url("/oauth/grant"), "auth_id=" + authId + "&decision=grant");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(granted.body, match,
-                                  std::regex("<title>Success code=([0-9a-f]{32})</title>")))
-        << granted.body;
-    const std::string code = match[1];
-    EXPECT_NE(granted.body.find("value=\"" + code + "\""), std::string::npos);
-    // The sign-in link is spent.
-    EXPECT_EQ(m_client.Post(Url("/oauth/grant"), "auth_id=" + authId + "&decision=grant").status,
-              400);
-
-    const HttpAnswer tokens = Redeem(code);
-    ASSERT_EQ(tokens.status, 200) << tokens.body;
-    const auto doc = Parse(tokens.body);
-    ASSERT_TRUE(doc.IsObject() && doc["access_token"].IsString() &&
-                doc["refresh_token"].IsString());
-    EXPECT_EQ(doc["expires_in"].GetInt(), 14400);
-    EXPECT_STREQ(doc["scope"].GetString(), "read:vat write:vat");
-    EXPECT_STREQ(doc["token_type"].GetString(), "bearer");
-    EXPECT_EQ(Use(doc["access_token"].GetString()), 200);
-
-    // Codes are single-use.
-    EXPECT_EQ(Member(Redeem(code).body, "error"), "invalid_grant");
-}
-
-TEST_F(OAuth, DenyingGivesNoCode) {
-    const HttpAnswer denied =
-        m_client.Post(Url("/oauth/grant"), "auth_id=" + SignIn() + "&decision=deny");
-    EXPECT_NE(denied.body.find("access_denied"), std::string::npos);
-    EXPECT_EQ(denied.body.find("Success code="), std::string::npos);
 }
 
 TEST_F(OAuth, RefreshIsSingleUseAndRetiresThePreviousAccessToken) {
@@ -124,16 +109,17 @@ TEST_F(OAuth, CodesLastTenMinutesAndAccessTokensFourHours) {
 
 TEST_F(OAuth, TestHelpersExpireAndRevoke) {
     const TokenSet tokens = Authorise(*m_server, m_client);
+    const std::string code = m_server->GrantCode();
     m_server->ExpireAccessTokens();
+    m_server->ExpireAuthorisationCodes();
     EXPECT_EQ(Use(tokens.accessToken), 401);
+    EXPECT_EQ(Member(Redeem(code).body, "error"), "invalid_grant");
     const HttpAnswer refreshed = Refresh(tokens.refreshToken);
     ASSERT_EQ(refreshed.status, 200);
     m_server->RevokeAllTokens();
+    EXPECT_EQ(Use(Member(refreshed.body, "access_token")), 401);
     EXPECT_EQ(Member(Refresh(Member(refreshed.body, "refresh_token")).body, "error"),
               "invalid_grant");
-    const std::string code = m_server->GrantCode();
-    m_server->ExpireAuthorisationCodes();
-    EXPECT_EQ(Member(Redeem(code).body, "error"), "invalid_grant");
 }
 
 TEST_F(OAuth, PercentEncodedFormValuesAreDecoded) {

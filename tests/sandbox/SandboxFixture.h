@@ -1,5 +1,6 @@
 #pragma once
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <rapidjson/document.h>
@@ -7,12 +8,65 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "HttpTestClient.h"
 #include "SandboxServer.h"
 
 namespace calvenor::sandbox::test {
+
+struct HttpAnswer {
+    CURLcode result = CURLE_OK;
+    long status = 0;
+    std::vector<std::string> headerLines;  // without CR LF, status lines included
+    std::string body;
+
+    std::optional<std::string> Header(const std::string& name) const;  // any case, last answer
+};
+
+// A plain libcurl client for talking to the sandbox the way the filer does: one easy handle,
+// so consecutive requests reuse the connection.
+class CHttpClient {
+public:
+    CHttpClient();
+    ~CHttpClient();
+    CHttpClient(const CHttpClient&) = delete;
+    CHttpClient& operator=(const CHttpClient&) = delete;
+
+    HttpAnswer Get(const std::string& url, const std::vector<std::string>& headers = {}) {
+        return Perform(url, nullptr, headers);
+    }
+    HttpAnswer Post(const std::string& url, const std::string& body,
+                    const std::vector<std::string>& headers = {}) {
+        return Perform(url, &body, headers);
+    }
+    void SetTimeoutMs(long ms) { m_timeoutMs = ms; }  // for answers that stall
+
+private:
+    HttpAnswer Perform(const std::string& url, const std::string* body,
+                       const std::vector<std::string>& headers);
+    CURL* m_curl;
+    long m_timeoutMs = 0;
+};
+
+// The filer's VAT API header lines with a bearer token.
+std::vector<std::string> VatHeaders(const std::string& accessToken);
+
+struct TokenSet {
+    std::string accessToken;
+    std::string refreshToken;
+};
+// Exchanges a code granted by the sandbox for tokens, as the filer does.
+TokenSet Authorise(SandboxServer& server, CHttpClient& client,
+                   const std::string& scopes = "read:vat write:vat");
+
+// Sends raw bytes on a fresh connection and returns everything the server answered before it
+// closed the connection (or a second passed in silence).
+std::string RawExchange(int port, const std::string& bytes);
+
+// A complete, valid return body for the period key (VAT owed: 1134.50).
+std::string ValidReturnBody(const std::string& periodKey);
 
 // 15 May 2026: the quarterly demo client's open periods are 26A1 (Jan-Mar, ended) and 26A2
 // (Apr-Jun, not ended); the monthly client's are 26M4 and 26M5.

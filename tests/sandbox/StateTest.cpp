@@ -30,7 +30,8 @@ TEST(SandboxState, TokensClientsAndReturnsSurviveARestart) {
         ASSERT_EQ(filed.status, 201);
         receiptId = filed.Header("Receipt-ID").value_or("");
         server.SetClientAuthorised(kMonthlyClient.vrn, false);
-        server.AddClient("200000002", "Later Ltd");
+        server.AddClient("200000002", "Later Ltd", Frequency::Monthly);
+        server.ClearOpenObligations(kHashKeyClient.vrn);
     }
     SandboxServer server(StateOptions(file));
     ASSERT_TRUE(server.Start()) << server.LastError();
@@ -44,7 +45,9 @@ TEST(SandboxState, TokensClientsAndReturnsSurviveARestart) {
     EXPECT_EQ(vat("100000001", "/obligations?status=O").body.find("26A1"), std::string::npos);
     EXPECT_EQ(vat("100000001", "/returns").status, 403);
     EXPECT_EQ(vat("100000002", "/obligations?status=O").status, 403);
-    EXPECT_EQ(vat("200000002", "/obligations?status=O").status, 200);
+    EXPECT_EQ(vat("100000003", "/obligations?status=O").status, 404);
+    EXPECT_NE(vat("200000002", "/obligations?status=O").body.find(R"("periodKey":"26M5")"),
+              std::string::npos);
     ASSERT_EQ(server.FiledReturns().size(), 1u);
     EXPECT_EQ(server.FiledReturns()[0].receiptId, receiptId);
     EXPECT_EQ(client

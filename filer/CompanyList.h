@@ -1,0 +1,11 @@
+#pragma once
+
+#include <vector>
+
+#include "AgentProfile.h"
+
+class QComboBox;
+
+// Lists the clients in the main window's company box: "Select a Company..." first, then
+// "VRN : name" for each client in the profile's order, with the first row current.
+void FillCompanyList(QComboBox& companies, const std::vector<ClientRecord>& clients);
