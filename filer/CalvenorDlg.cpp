@@ -19,7 +19,6 @@
 #include "LaunchApp.h"
 #include "Log.h"
 #include "ProfileProblems.h"
-#include "ProgramIcons.h"
 #include "ResultsDialog.h"
 #include "ReturnData.h"
 #include "Tokens.h"
@@ -182,7 +181,6 @@ void CCalvenorDlg::OnInitDialog() {
     addAction(m_about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    setWindowIcon(calvenor::FilerIcon());
     LOG_ENTRY("Logging Initialised.");
     LoadProfile();
 }

@@ -1,14 +1,10 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
-class QLockFile;
-
 // One filer per data folder: two filers would spend each other's single-use refresh tokens. The
-// lock is a file in the data folder that names the holding process; a lock left by a process that
-// no longer runs is taken over.
+// lock is an advisory lock (flock) on a file in the data folder, held until the process ends.
 class CSingleInstance {
 public:
     enum class Outcome { Acquired, AlreadyRunning, NotLockable };
@@ -19,6 +15,8 @@ public:
 
     explicit CSingleInstance(const std::filesystem::path& dataFolder);
     virtual ~CSingleInstance();
+    CSingleInstance(const CSingleInstance&) = delete;
+    CSingleInstance& operator=(const CSingleInstance&) = delete;
 
     // Takes the lock without waiting. NotLockable (with the reason in `error`) when the data
     // folder or the lock file cannot be made.
@@ -26,5 +24,5 @@ public:
 
 private:
     std::filesystem::path m_folder;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_fd = -1;
 };

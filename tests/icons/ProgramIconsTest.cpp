@@ -22,6 +22,11 @@ TEST(ProgramIcons, EveryRenderedSizeIsExactAndRoundCornered) {
             EXPECT_TRUE(image.hasAlphaChannel());
             EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
             EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255);
+            // The icon hands out that rendering itself, not another size scaled.
+            EXPECT_EQ(icon.pixmap(QSize(size, size))
+                          .toImage()
+                          .convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                      image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
         }
     }
     EXPECT_TRUE(calvenor::ProgramIcon(QStringLiteral("nosuchprogram")).isNull());
