@@ -10,6 +10,7 @@
 
 #include "AboutDlg.h"
 #include "CaptureTexts.h"
+#include "CompanyList.h"
 #include "Printing.h"
 #include "ProfileProblems.h"
 #include "ProgramIcons.h"
@@ -72,11 +73,7 @@ CPellwickDlg::~CPellwickDlg() = default;
 
 void CPellwickDlg::FillCompanyList() {
     m_clients = m_profile.loaded ? m_profile.profile.clients : std::vector<ClientRecord>();
-    m_companies->clear();
-    m_companies->addItem(QStringLiteral("Select a Company..."));
-    for (const ClientRecord& client : m_clients)
-        m_companies->addItem(ToQt(AgentProfile::CompanyListText(client)));
-    m_companies->setCurrentIndex(0);
+    ::FillCompanyList(*m_companies, m_clients);
     setWindowTitle(QStringLiteral(" Pellwick App"));
     m_ok->setEnabled(false);
 }
