@@ -159,6 +159,8 @@ void InsertionSort(Candidate* first, Candidate* last, const Range& range) {
 // moves a run from one array to the other; the ranges still to sort are kept on an explicit
 // stack, so long names cannot exhaust the call stack.
 void SortByName(std::vector<Candidate>& candidates) {
+    if (candidates.size() < 2)
+        return;  // nothing to order (and an empty list has no array to point into)
     std::vector<Candidate> scratch(candidates.size());
     std::vector<std::uint16_t> buckets(candidates.size());
     Candidate* const arrays[2] = {candidates.data(), scratch.data()};
