@@ -64,6 +64,12 @@ const std::string kThrottled =
     "code : MESSAGE_THROTTLED_OUT\rmessage : The request for the API is throttled as you have "
     "exceeded your quota.";
 const char* const kFailedResults = "VAT Submission Results : An ERROR Occurred";
+const char* const kFiled = "VAT Submission Results : Success";
+const char* const kIncomplete =
+    "HMRC's answer arrived incomplete: the Receipt Id above is the proof that this return was "
+    "filed.\n";
+const std::string kInvalidCredentials =
+    R"({"code":"INVALID_CREDENTIALS","message":"Invalid Authentication information provided"})";
 
 struct Cell {
     const char* name;
@@ -74,7 +80,7 @@ struct Cell {
     Tokens tokens;
     std::size_t copies = 0;  // automatic copies of a receipt
     Server server = Server::Sandbox;
-    std::vector<std::string> logged = {};
+    std::vector<std::string> logged = {};  // "Class::Method : message", or the handler's message
 };
 
 constexpr auto kKept = Tokens::Kept, kGone = Tokens::Gone, kNoTokens = Tokens::None;
@@ -150,8 +156,12 @@ const Cell kCells[] = {
     {"Submit429", Op::Submit, k429, kFailedResults, "An Unknown Error Occurred\n\ncode : MESSAGE_THROTTLED_OUT\n", kKept, 1},
     {"SubmitDropped", Op::Submit, kDrop, "Error", kMayHaveFiled, kKept},
     {"SubmitStalled", Op::Submit, kStall, "Error", kMayHaveFiled, kKept},
-    {"SubmitMalformed", Op::Submit, Malformed(201), "VAT Submission Results : Success", "Submisssion Successful\n", kKept, 1},
-    {"SubmitOversized", Op::Submit, Oversized(201), "Error", kMayHaveFiled, kKept},
+    // A 201 is a filed return, whatever follows it: the receipt shows what arrived.
+    {"SubmitMalformed", Op::Submit, Malformed(201), kFiled, kIncomplete, kKept, 1},
+    {"SubmitOversized", Op::Submit, Oversized(201), kFiled, kIncomplete, kKept, 1},
+    {"SubmitCutAfterHeaders", Op::Submit, Make(Kind::DropAfterHeaders), kFiled, kIncomplete, kKept, 1},
+    {"SubmitCutMidBody", Op::Submit, Make(Kind::DropMidBody), kFiled, kIncomplete, kKept, 1, Server::Sandbox,
+     {"CTransaction::SubmitReturn : HMRC's answer was incomplete; the Receipt-ID is the proof of filing"}},
     {"SubmitUntrusted", Op::Submit, kNone, "Error", kCertificate + kMayHaveFiledNote, kKept, 0, kUntrusted},
 };
 // clang-format on
@@ -318,6 +328,9 @@ TEST_P(FaultMatrix, FailsThroughItsOwnPathAndKeepsTheFiles) {
     if (results) {
         EXPECT_EQ(m_resultsTitle, cell.title);
         EXPECT_NE(m_receipt.find(cell.shown), std::string::npos) << m_receipt;
+        // A return the sandbox filed shows its receipt reference, however the answer ended.
+        for (const auto& filed : m_sandbox.FiledReturns())
+            EXPECT_NE(m_receipt.find("Receipt Id : " + filed.receiptId), std::string::npos);
     } else {
         const bool retrieval = cell.op == Op::Obligations;
         ExpectMessage(0, cell.title, cell.shown,
@@ -326,9 +339,13 @@ TEST_P(FaultMatrix, FailsThroughItsOwnPathAndKeepsTheFiles) {
             EXPECT_EQ(m_recorder.Messages()[0].icon, MessageIcon::Warning);
         }
     }
-    for (const std::string& line : cell.logged)
-        EXPECT_TRUE(LogHas(m_home.LogPath(), "CCalvenorDlg::OnBnClickedButtonStartAuth : " + line))
-            << line;
+    const char* const handlers[] = {"", "", "OnBnClickedButtonStartAuth", "ReturnToStart", ""};
+    for (std::string line : cell.logged) {
+        if (line.find("::") == std::string::npos)
+            line =
+                "CCalvenorDlg::" + std::string(handlers[static_cast<int>(cell.op)]) + " : " + line;
+        EXPECT_TRUE(LogHas(m_home.LogPath(), line)) << line;
+    }
     if (cell.server == Server::Untrusted) {
         EXPECT_EQ(untrusted->Requests(), 0);
         EXPECT_EQ(m_window->Transaction().GetCommErrorCode(), 10);
