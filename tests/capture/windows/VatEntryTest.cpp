@@ -101,6 +101,59 @@ TEST_F(EntryWindow, AnAmountBeyondHmrcsLimitsIsRefusedNamingTheBox) {
     EXPECT_EQ(entry.result(), kDialogOk);
 }
 
+// A figure with no digit before its point follows the rule of every other figure: padded and
+// shown, or cut to two decimals (never rounded) while the box keeps what was typed, so the
+// return holds exactly what is confirmed. Typed in both programs, and imported as boxes 2, 3
+// and 5, where boxes 3 and 5 are flagged as for any import that is not what they add up to.
+TEST_F(EntryWindow, FiguresWithALeadingPointFollowTheRuleOfEveryOtherFigure) {
+    struct Row {
+        const char* text;
+        std::string shown;          // what the box shows after Continue or import
+        std::string pence, pounds;  // stored in boxes 1 to 5, and in boxes 6 to 9
+        bool box3Flagged = true, box5Flagged = true;
+    };
+    const Row rows[] = {{"1.555", "1.555", "1.55", "1"},  // the rule the others follow
+                        {".5", "0.50", "0.50", "0", false, false},
+                        {".55", "0.55", "0.55", "0", false, false},
+                        {".555", ".555", "0.55", "0"},
+                        {".12345", ".12345", "0.12", "0"},
+                        {".", "0.00", "0.00", "0", false, false},
+                        {"-.", "-0.00", "-0.00", "-0"},
+                        {"-.5", "-0.50", "-0.50", "-0", false},
+                        {"-.55", "-0.55", "-0.55", "-0", false},
+                        {"-.555", "-.555", "-0.55", "-0"}};
+    CVatEntry approvals(CaptureProgram::Approvals);
+    for (const Row& row : rows) {
+        for (CVatEntry* window : {&entry, &approvals}) {
+            SCOPED_TRACE(std::string(row.text) + (window == &entry ? " filer" : " approvals"));
+            window->Clear();
+            for (int box : {1, 2, 4, 6, 7, 8, 9}) {
+                window->Box(box)->clear();
+                QTest::keyClicks(window->Box(box), row.text);
+            }
+            window->OnContinue();
+            ASSERT_TRUE(window->IsContinued());
+            EXPECT_EQ(window->Box(1)->text().toStdString(), row.shown);
+            EXPECT_EQ(window->Box(9)->text().toStdString(), row.shown);
+            EXPECT_EQ(window->StoredTexts()[3], row.pence);
+            EXPECT_EQ(window->StoredTexts()[5], row.pounds);
+
+            window->Clear();
+            const std::string x = row.text;
+            window->ImportFile(WriteFigures("0," + x + "," + x + ",0," + x + ",0,0,0," + x));
+            EXPECT_EQ(window->Box(3)->text().toStdString(), row.shown);
+            window->OnContinue();
+            ReturnFigures figures;
+            window->GetFigures(figures);
+            EXPECT_EQ(figures.box2, row.pence);
+            EXPECT_EQ(figures.box9, row.pounds);
+            EXPECT_EQ(figures.box3Recalculated, row.box3Flagged);
+            EXPECT_EQ(figures.box5Recalculated, row.box5Flagged);
+        }
+    }
+    EXPECT_TRUE(ui.Messages().empty());
+}
+
 struct ImportRow {
     const char* name;
     std::string file;
