@@ -255,7 +255,10 @@ TEST_P(ExitQuestion, EndsOnlyOnYesAndDeletesTheAuthorisationOnlyWhenTicked) {
             EXPECT_FALSE(box->isChecked()) << "the box must be unticked at every showing";
             if (answer.tick)
                 box->click();
-            Click(modal, answer.yes ? "yesButton" : "noButton");
+            // Answered with Enter on the focused button: on No it must not mean the default Yes.
+            auto* button = modal->findChild<QPushButton*>(answer.yes ? "yesButton" : "noButton");
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Return);
         }});
         if (GetParam().closeBox)
             window.close();

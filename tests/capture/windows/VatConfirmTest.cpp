@@ -105,18 +105,38 @@ TEST_F(ConfirmWindow, SubmitFollowsTheDeclarationAndStartsDisabledEveryTime) {
     EXPECT_TRUE(confirm.IsSubmitClicked());
     Show(Confirmed());
     EXPECT_FALSE(confirm.IsSubmitClicked());
+}
 
-    // Enter closes with 1 in both programs but never submits, even from a focused Submit.
-    declaration->click();
-    submit->setFocus();
-    QTest::keyClick(&confirm, Qt::Key_Return);
-    CVatConfirm approvals(CaptureProgram::Approvals);
-    Show(Confirmed(), approvals);
-    QTest::keyClick(&approvals, Qt::Key_Return);
-    for (CVatConfirm* window : {&confirm, &approvals}) {
-        EXPECT_FALSE(window->isVisible());
-        EXPECT_EQ(window->result(), kDialogOk);
-        EXPECT_FALSE(window->IsSubmitClicked());
+// Enter presses the focused button as a click would; with no button focused it closes with 1,
+// which files nothing and ends an approval as Done does.
+TEST_F(ConfirmWindow, EnterPressesTheFocusedButtonElseClosesWithoutFiling) {
+    const std::tuple<CaptureProgram, const char*, std::string> rows[] = {
+        {CaptureProgram::Filer, "backButton", "closed 2"},
+        {CaptureProgram::Filer, "submitButton", "closed 1 submitted"},
+        {CaptureProgram::Filer, "declarationCheckBox", "closed 1"},
+        {CaptureProgram::Approvals, "backButton", "closed 2"},
+        {CaptureProgram::Approvals, "saveButton", "asked for a file name"},
+        {CaptureProgram::Approvals, "printButton", "Printing Error - check for printers"},
+        {CaptureProgram::Approvals, "doneButton", "closed 1"},
+        {CaptureProgram::Approvals, "box1Edit", "closed 1"}};
+    for (const auto& [program, focus, outcome] : rows) {
+        CVatConfirm window(program);
+        Show(Confirmed(), window);
+        if (auto* declaration = window.findChild<QCheckBox*>("declarationCheckBox"))
+            declaration->click();
+        ui.ClearRecords();
+        QWidget* focused = window.findChild<QWidget*>(focus);
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key_Return);
+        std::string happened = "closed " + std::to_string(window.result());
+        if (window.IsSubmitClicked())
+            happened += " submitted";
+        if (window.isVisible() && !ui.FileDialogs().empty())
+            happened = "asked for a file name";
+        else if (window.isVisible())
+            happened = ui.Messages().empty() ? "open" : ui.Messages()[0].text.toStdString();
+        EXPECT_EQ(happened, outcome) << focus;
+        window.reject();
     }
 }
 

@@ -73,14 +73,16 @@ TEST_F(EntryWindow, ContinueNormalisesAndReopeningShowsTheStoredTexts) {
     EXPECT_EQ(entry.result(), kDialogBack);
 }
 
-TEST_F(EntryWindow, EnterMovesTheFocusAndNeverCloses) {
+TEST_F(EntryWindow, EnterMovesOnFromABoxAndPressesAFocusedButton) {
     entry.Box(1)->setFocus();
     QTest::keyClick(entry.Box(1), Qt::Key_Return);
     EXPECT_TRUE(entry.isVisible());
-    EXPECT_NE(entry.focusWidget(), entry.Box(1));
-    QTest::keyClick(entry.findChild<QPushButton*>("continueButton"), Qt::Key_Enter);
-    EXPECT_TRUE(entry.isVisible());
-    EXPECT_FALSE(entry.IsContinued());
+    EXPECT_EQ(entry.focusWidget(), entry.Box(2));
+    auto* next = entry.findChild<QPushButton*>("continueButton");
+    next->setFocus();
+    QTest::keyClick(next, Qt::Key_Enter);
+    EXPECT_FALSE(entry.isVisible());
+    EXPECT_TRUE(entry.IsContinued());
 }
 
 TEST_F(EntryWindow, AnAmountBeyondHmrcsLimitsIsRefusedNamingTheBox) {
@@ -216,8 +218,10 @@ TEST_F(EntryWindow, ImportThroughTheImportWindowWhichNeedsAFileAndKeepsTheLastCh
         EXPECT_EQ(modal->windowTitle(), "File Import");
         modal->findChild<QPushButton*>("okButton")->click();  // no file yet: refused
         EXPECT_TRUE(modal->isVisible());
-        modal->findChild<QPushButton*>("browseButton")->click();
-        modal->findChild<QPushButton*>("browseButton")->click();  // cancelled
+        auto* browse = modal->findChild<QPushButton*>("browseButton");
+        browse->setFocus();
+        QTest::keyClick(browse, Qt::Key_Return);  // Browse, not the default OK
+        browse->click();                          // cancelled
         auto* shown = modal->findChild<QLineEdit*>("filePathEdit");
         EXPECT_EQ(shown->text(), path);
         EXPECT_TRUE(shown->isReadOnly());
