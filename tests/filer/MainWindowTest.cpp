@@ -291,6 +291,9 @@ TEST_F(FilerWindowTest, EscapeAndEnterDoNotCloseTheWindow) {
     QTest::keyClick(Combo("companyCombo"), Qt::Key_Enter);
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(m_recorder.Beeps().empty()) << "no exit question was asked";
+    Button("startAuthorisationButton")->setFocus();  // but Enter presses a focused button
+    QTest::keyClick(Button("startAuthorisationButton"), Qt::Key_Return);
+    EXPECT_FALSE(Edit("urlEdit")->text().isEmpty());
 }
 
 TEST_F(FilerWindowTest, TokenStoreThatCannotBePreparedIsLoggedAndExitStillEnds) {
