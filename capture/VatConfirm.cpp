@@ -38,6 +38,7 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
 
     m_title = new QLabel(m_baseTitle);
     m_title->setObjectName(QStringLiteral("titleLabel"));
+    m_title->setTextFormat(Qt::PlainText);  // shows a company name or HMRC's dates as they are
 
     auto* grid = new QGridLayout;
     for (int i = 0; i < 9; ++i) {

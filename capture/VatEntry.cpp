@@ -38,6 +38,7 @@ CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
 
     m_title = new QLabel(m_baseTitle);
     m_title->setObjectName(QStringLiteral("titleLabel"));
+    m_title->setTextFormat(Qt::PlainText);  // shows a company name or HMRC's dates as they are
     auto* hint = new QLabel(QStringLiteral("(Boxes 3 and 5 calculate automatically on Continue)"));
     hint->setObjectName(QStringLiteral("hintLabel"));
     hint->setEnabled(false);  // greyed

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 
+#include "ImportDialog.h"
 #include "ModalTestHelper.h"
 #include "TestSupport.h"
 #include "UiRecorder.h"
@@ -169,27 +172,30 @@ QString TextOf(QWidget& window, const char* control) {
     return widget ? widget->property("text").toString() : "<missing>";
 }
 
-TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTexts) {
+// Every window that shows a client's name shows it as it is: no label takes it for markup.
+TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTextsAndDataAsPlainText) {
     CUiRecorder ui;
     CVatEntry filerEntry(CaptureProgram::Filer), approvalsEntry(CaptureProgram::Approvals);
     CVatConfirm filerConfirm(CaptureProgram::Filer), approvalsConfirm(CaptureProgram::Approvals);
+    CImportDialog import;
     const auto show = [](auto& window) {
         window.SetPeriod("2020-01-01", "2020-03-31");
-        window.SetVrn("123456789 : Acme Trading Ltd");
-        window.SetCompanyText("123456789 : Acme Trading Ltd");
+        window.SetVrn("123456789 : <b>Acme</b> & Sons");
+        window.SetCompanyText("123456789 : <b>Acme</b> & Sons");
         window.show();
     };
     show(filerEntry);
     show(approvalsEntry);
     show(filerConfirm);
     show(approvalsConfirm);
+    import.show();
     struct Row {
         QDialog* window;
         const char* control;  // objectName, or "" for the window caption
         QString text;
     };
     const Row rows[] = {
-        {&filerEntry, "", "Enter VAT Details  For VAT Number: 123456789 : Acme Trading Ltd"},
+        {&filerEntry, "", "Enter VAT Details  For VAT Number: 123456789 : <b>Acme</b> & Sons"},
         {&filerEntry, "titleLabel",
          "Enter VAT details for the period: 01 Jan 2020  To  31 Mar 2020"},
         {&filerEntry, "box3Label", "3.Total VAT due (the sum of boxes 1 and 2.)"},
@@ -197,13 +203,13 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTexts) {
         {&filerEntry, "cancelButton", "Cancel"},
         {&approvalsEntry, "", "Enter VAT Details For Approval"},
         {&approvalsEntry, "titleLabel",
-         "Enter VAT details for : VAT No. 123456789 : Acme Trading Ltd"},
+         "Enter VAT details for : VAT No. 123456789 : <b>Acme</b> & Sons"},
         {&approvalsEntry, "box3Label", "3.Total VAT due (the sum of boxes 1 and 2)"},
         {&approvalsEntry, "wholePounds9Label", "<missing>"},
         {&approvalsEntry, "backButton", "Back"},
         {&approvalsEntry, "hintLabel", "(Boxes 3 and 5 calculate automatically on Continue)"},
         {&filerConfirm, "",
-         "Confim VAT for Submission  For VAT Number: 123456789 : Acme Trading Ltd"},
+         "Confim VAT for Submission  For VAT Number: 123456789 : <b>Acme</b> & Sons"},
         {&filerConfirm, "titleLabel",
          "Confirm VAT details for the period:  01 Jan 2020  To  31 Mar 2020"},
         {&filerConfirm, "box5Label",
@@ -213,15 +219,21 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTexts) {
         {&filerConfirm, "saveButton", "<missing>"},
         {&approvalsConfirm, "", "Confirm VAT Values For Approval"},
         {&approvalsConfirm, "titleLabel",
-         "Confirm VAT details for : VAT No. 123456789 : Acme Trading Ltd"},
+         "Confirm VAT details for : VAT No. 123456789 : <b>Acme</b> & Sons"},
         {&approvalsConfirm, "doneButton", "Done"},
         {&approvalsConfirm, "printButton", "Print"},
-        {&approvalsConfirm, "submitButton", "<missing>"}};
+        {&approvalsConfirm, "submitButton", "<missing>"},
+        {&import, "", "File Import"},
+        {&import, "instructionLabel", "Browse for the .CSV file containing your VAT Return data."}};
     for (const Row& row : rows)
         EXPECT_EQ(TextOf(*row.window, row.control), row.text) << row.control;
-    for (QDialog* window : std::initializer_list<QDialog*>{&filerEntry, &approvalsEntry,
-                                                           &filerConfirm, &approvalsConfirm})
+    for (QDialog* window : std::initializer_list<QDialog*>{
+             &filerEntry, &approvalsEntry, &filerConfirm, &approvalsConfirm, &import}) {
+        for (const QLabel* label : window->findChildren<QLabel*>())
+            EXPECT_TRUE(label->textFormat() == Qt::PlainText || !Qt::mightBeRichText(label->text()))
+                << label->text().toStdString();
         window->reject();
+    }
 }
 
 }  // namespace
