@@ -48,6 +48,7 @@ CCalvenorDlg::CCalvenorDlg(ProfileLoadResult profile, QWidget* parent)
     m_transaction = std::make_unique<CTransaction>(m_profile.loaded ? m_profile.profile.profileText
                                                                     : std::string());
     BuildControls();
+    EnterPressesFocusedButton(this);
     m_exitAreYouSure = new CExitAreYouSure(this);
     m_vatEntry = new CVatEntry(CaptureProgram::Filer, this);
     m_vatConfirm = new CVatConfirm(CaptureProgram::Filer, this);
@@ -251,12 +252,7 @@ void CCalvenorDlg::keyPressEvent(QKeyEvent* event) {
             return;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            // Enter presses the button that has the focus, and nothing else.
-            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
-                button != nullptr && button->isEnabled()) {
-                button->click();
-            }
-            event->accept();
+            event->accept();  // no button has the focus: there is no default to press
             return;
         default:
             QDialog::keyPressEvent(event);
