@@ -73,6 +73,12 @@ bool IsValidFigureText(const std::string& text) {
 
 bool PadToTwoDecimals(std::string& text) {
     const std::string typed = text;
+    // No digit at all ("", "-", ".", "-."): nothing was typed but the start of a figure, which is
+    // nought; a sign on nought means nothing and would only be sent to HMRC as "-0.00".
+    if (text.find_first_of("0123456789") == std::string::npos) {
+        text = "0.00";
+        return text != typed;
+    }
     if (text.find('.') == std::string::npos)
         text += '.';
     // A figure with no digit before its point (".5", "-.555", a lone ".") reads as if it had a 0

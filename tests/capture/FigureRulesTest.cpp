@@ -29,7 +29,7 @@ TEST(FigureText, PaddingGivesPoundsAndPenceAndCuttingNeverRounds) {
     const Row pads[] = {
         {"", "0.00", true},         {"12", "12.00", true},     {"12.", "12.00", true},
         {"12.3", "12.30", true},    {"12.34", "12.34", false}, {"12.345", "12.34", false},
-        {"12.999", "12.99", false}, {"-", "-0.00", true},      {"-7", "-7.00", true}};
+        {"12.999", "12.99", false}, {"-", "0.00", true},       {"-7", "-7.00", true}};
     for (const Row& row : pads) {
         std::string text = row.input;
         EXPECT_EQ(PadToTwoDecimals(text), row.shown) << row.input;

@@ -110,7 +110,7 @@ TEST_F(FilingFlowTest, LeadingPointFiguresAreFiledAsConfirmed) {
               Click(modal, "continueButton");
           },
           kSubmit, Press("okButton")});
-    const BoxTexts confirmed = {"0.55", "0.12", "0.67", "-0.50", "1.17", "0", "-0", "0", "-0"};
+    const BoxTexts confirmed = {"0.55", "0.12", "0.67", "-0.50", "1.17", "0", "0", "0", "-0"};
     EXPECT_EQ(m_confirmShown, std::vector<BoxTexts>{confirmed});
     ASSERT_EQ(m_sandbox.FiledReturns().size(), 1u);
     EXPECT_EQ(m_sandbox.FiledReturns()[0].requestBody, Body(confirmed));
