@@ -47,6 +47,11 @@ CCalvenorDlg::CCalvenorDlg(ProfileLoadResult profile, QWidget* parent)
     // Only a loaded profile's text reaches the service object (and its vendor licence header).
     m_transaction = std::make_unique<CTransaction>(m_profile.loaded ? m_profile.profile.profileText
                                                                     : std::string());
+    // HMRC asks for the size in pixels of the window the agent works in, as it is at each call.
+    m_transaction->SetWindowSizeReader([this] {
+        const qreal ratio = devicePixelRatioF();
+        return WindowSize{qRound(width() * ratio), qRound(height() * ratio)};
+    });
     BuildControls();
     EnterPressesFocusedButton(this);
     m_exitAreYouSure = new CExitAreYouSure(this);
