@@ -36,7 +36,6 @@ CPellwickDlg::CPellwickDlg(ProfileLoadResult profile, QWidget* parent)
     m_ok->setDefault(true);
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
     exit->setObjectName(QStringLiteral("exitButton"));
-    exit->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -66,6 +65,7 @@ CPellwickDlg::CPellwickDlg(ProfileLoadResult profile, QWidget* parent)
     connect(m_ok, &QPushButton::clicked, this, &CPellwickDlg::OnOK);
     connect(exit, &QPushButton::clicked, this, &CPellwickDlg::OnExit);
 
+    EnterPressesFocusedButton(this);
     FillCompanyList();
 }
 

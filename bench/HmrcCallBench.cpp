@@ -26,8 +26,9 @@ struct Filing {
     Filing() {
         if (!sandbox.Start())
             return;
-        SetScreenFacts({1920, 1080, 96, 24});
+        SetScreensReader([] { return std::vector<ScreenFacts>{{1920, 1080, 96, 24}}; });
         transaction = std::make_unique<CTransaction>(calvenor::bench::ProfileText(10));
+        transaction->SetWindowSizeReader([] { return WindowSize{1024, 768}; });
         transaction->SetClientCredentials(std::string(calvenor::sandbox::kDemoClientId),
                                           std::string(calvenor::sandbox::kDemoClientSecret));
         transaction->SetServiceBaseUrl(sandbox.BaseUrl());
@@ -37,7 +38,7 @@ struct Filing {
         ready = transaction->ExchangeCodeForToken(status) && status == 200 &&
                 transaction->RetrieveObligations() && !transaction->GetObligations().empty();
     }
-    ~Filing() { SetScreenFacts({}); }
+    ~Filing() { SetScreensReader({}); }
 
     std::string ReturnBody() const {
         ReturnFigures figures{

@@ -72,33 +72,29 @@ bool IsValidFigureText(const std::string& text) {
 }
 
 bool PadToTwoDecimals(std::string& text) {
-    if (text.empty()) {
+    const std::string typed = text;
+    // No digit at all ("", "-", ".", "-."): nothing was typed but the start of a figure, which is
+    // nought; a sign on nought means nothing and would only be sent to HMRC as "-0.00".
+    if (text.find_first_of("0123456789") == std::string::npos) {
         text = "0.00";
-        return true;
+        return text != typed;
     }
-    bool show = true;
+    if (text.find('.') == std::string::npos)
+        text += '.';
+    // A figure with no digit before its point (".5", "-.555", a lone ".") reads as if it had a 0
+    // there and then takes the same path as any other.
+    const std::size_t sign = text[0] == '-' ? 1 : 0;
+    if (text[sign] == '.')
+        text.insert(sign, "0");
     const std::size_t point = text.find('.');
-    if (point == std::string::npos) {
-        text += ".00";
-    } else if (point == 0) {
-        text.insert(0, "0");
-        if (text.size() < 4)
-            text += "0";
-    } else {
-        const std::size_t decimals = text.size() - point;  // the point and what follows it
-        if (decimals == 1) {
-            text += "00";
-        } else if (decimals == 2) {
-            text += "0";
-        } else {
-            if (decimals > 3)
-                text.resize(point + 3);
-            show = false;
-        }
+    const std::size_t decimals = text.size() - point - 1;
+    if (decimals > 2) {
+        // Cut, never rounded; the box keeps showing what was typed.
+        text.resize(point + 3);
+        return false;
     }
-    if (text.size() >= 2 && text[0] == '-' && text[1] == '.')
-        text.insert(1, "0");
-    return show;
+    text.append(2 - decimals, '0');
+    return text != typed;
 }
 
 void TruncateToWholePounds(std::string& text) {

@@ -12,8 +12,9 @@
 // character. Partial figures met while typing ("", "-", ".", "-.") are accepted.
 bool IsValidFigureText(const std::string& text);
 
-// Rewrites `text` into pounds-and-pence form. True when the box should show the rewritten text;
-// false when the text was only cut (12.345 -> 12.34) or left alone.
+// Rewrites `text` into pounds-and-pence form: a digit before the point and two decimals. True
+// when the box should show the rewritten text; false when the text was cut (12.345 -> 12.34,
+// .555 -> 0.55; the box keeps what was typed) or was already in that form.
 bool PadToTwoDecimals(std::string& text);
 
 // Rewrites `text` into whole pounds by cutting at the first "." (no rounding); "" becomes "0".

@@ -26,13 +26,11 @@ CImportDialog::CImportDialog(QWidget* parent) : QDialog(parent) {
 
     auto* browse = new QPushButton(QStringLiteral("Browse"));
     browse->setObjectName(QStringLiteral("browseButton"));
-    browse->setAutoDefault(false);
     auto* ok = new QPushButton(QStringLiteral("OK"));
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setAutoDefault(false);
     browse->setFocus();  // the first thing to do here is to choose a file
 
     auto* pathRow = new QHBoxLayout;
@@ -50,6 +48,7 @@ CImportDialog::CImportDialog(QWidget* parent) : QDialog(parent) {
     connect(browse, &QPushButton::clicked, this, &CImportDialog::OnBrowse);
     connect(ok, &QPushButton::clicked, this, &CImportDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &CImportDialog::reject);
+    EnterPressesFocusedButton(this);
 }
 
 CImportDialog::~CImportDialog() = default;

@@ -4,9 +4,11 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QUrl>
 
 CUiServices::~CUiServices() = default;
@@ -40,7 +42,38 @@ std::optional<QString> RunFileDialog(const FileDialogRequest& request, bool save
     return chosen.front();
 }
 
+// Sees the Enter keys that reach its window, that is those the focused control did not take.
+class CFocusedButtonOnEnter : public QObject {
+public:
+    explicit CFocusedButtonOnEnter(QWidget* window) : QObject(window), m_window(window) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != m_window || event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        auto* button = qobject_cast<QPushButton*>(m_window->focusWidget());
+        if (button == nullptr || !button->isEnabled() || !button->isVisible())
+            return false;
+        button->click();
+        return true;
+    }
+
+private:
+    QWidget* m_window;
+};
+
 }  // namespace
+
+void EnterPressesFocusedButton(QWidget* window) {
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (button->window() == window)
+            button->setAutoDefault(false);
+    }
+    window->installEventFilter(new CFocusedButtonOnEnter(window));
+}
 
 QString ShownMessageTitle(const QString& title) {
     return title.isEmpty() ? QStringLiteral("Error") : title;

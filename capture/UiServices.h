@@ -72,6 +72,12 @@ QString ShownMessageText(const QString& text);
 // none.
 QWidget* ActiveOwnerWindow();
 
+// Enter (or Return) in `window` presses the push button that has the keyboard focus, as a click
+// would. With no push button focused, Enter goes on to the window: its default button or its own
+// keyPressEvent. Call once the window's buttons exist: Qt's own habit of making the focused (or
+// the first) button the default is turned off for them, so this rule is the only one.
+void EnterPressesFocusedButton(QWidget* window);
+
 // The services of the process: the Qt implementation unless a test has installed others.
 CUiServices& UiServices();
 

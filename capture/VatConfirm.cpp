@@ -21,9 +21,6 @@ namespace {
 QPushButton* MakeButton(const QString& text, const QString& name) {
     auto* button = new QPushButton(text);
     button->setObjectName(name);
-    // Enter has its own meaning in this window; no button may take it as a click.
-    button->setAutoDefault(false);
-    button->setDefault(false);
     return button;
 }
 
@@ -41,6 +38,7 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
 
     m_title = new QLabel(m_baseTitle);
     m_title->setObjectName(QStringLiteral("titleLabel"));
+    m_title->setTextFormat(Qt::PlainText);  // shows a company name or HMRC's dates as they are
 
     auto* grid = new QGridLayout;
     for (int i = 0; i < 9; ++i) {
@@ -106,6 +104,7 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
         connect(done, &QPushButton::clicked, this, &CVatConfirm::OnDone);
     }
     layout->addLayout(buttons);
+    EnterPressesFocusedButton(this);
 }
 
 CVatConfirm::~CVatConfirm() = default;
@@ -192,7 +191,7 @@ void CVatConfirm::ApplyHighlight(int index, bool highlighted) {
 
 void CVatConfirm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // The window's OK: result 1, but never a submission.
+        // No button has the focus: the window's OK, result 1, which is never a submission.
         event->accept();
         done(kDialogOk);
         return;

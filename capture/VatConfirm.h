@@ -20,10 +20,11 @@ class QPushButton;
 // check the imported data once per showing, as soon as the window shows.
 //
 // Filer: under the legal declaration; Submit is enabled only while the declaration box is
-// ticked. Submit closes with 1 and IsSubmitClicked(); Back, Escape and the close box with 2;
-// Enter closes with 1 without IsSubmitClicked() (nothing is filed).
-// Approvals: Done (or Enter) closes with 1, Back (Escape, close box) with 2; Save writes the
-// figure file and Print hands the sign-off page to the print handler, both leaving it open.
+// ticked. Submit closes with 1 and IsSubmitClicked(); Back, Escape and the close box with 2.
+// Approvals: Done closes with 1, Back (Escape, close box) with 2; Save writes the figure file
+// and Print hands the sign-off page to the print handler, both leaving it open.
+// Enter presses the focused button; with none focused it closes with 1 without
+// IsSubmitClicked(), so the filer files nothing and the approval ends as with Done.
 //
 // Before each showing: SetPeriod and SetVrn (filer) or SetCompanyText (approvals), and
 // SetFigures. Then exec().

@@ -38,6 +38,7 @@ CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
 
     m_title = new QLabel(m_baseTitle);
     m_title->setObjectName(QStringLiteral("titleLabel"));
+    m_title->setTextFormat(Qt::PlainText);  // shows a company name or HMRC's dates as they are
     auto* hint = new QLabel(QStringLiteral("(Boxes 3 and 5 calculate automatically on Continue)"));
     hint->setObjectName(QStringLiteral("hintLabel"));
     hint->setEnabled(false);  // greyed
@@ -77,11 +78,6 @@ CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
     leave->setObjectName(filer ? QStringLiteral("cancelButton") : QStringLiteral("backButton"));
     auto* next = new QPushButton(QStringLiteral("Continue"));
     next->setObjectName(QStringLiteral("continueButton"));
-    // Enter moves between boxes; no button may take it as a click.
-    for (QPushButton* button : {import, leave, next}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
 
     auto* top = new QHBoxLayout;
     auto* titles = new QVBoxLayout;
@@ -101,6 +97,7 @@ CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
     connect(import, &QPushButton::clicked, this, &CVatEntry::OnImport);
     connect(leave, &QPushButton::clicked, this, &CVatEntry::reject);
     connect(next, &QPushButton::clicked, this, &CVatEntry::OnContinue);
+    EnterPressesFocusedButton(this);
 }
 
 CVatEntry::~CVatEntry() = default;
@@ -144,6 +141,7 @@ void CVatEntry::showEvent(QShowEvent* event) {
 
 void CVatEntry::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Not on a button: Enter moves on to the next box, as Tab does.
         focusNextChild();
         event->accept();
         return;

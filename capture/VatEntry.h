@@ -19,7 +19,8 @@ class QPushButton;
 // The caller, once per filing or approval: SetPeriod (filer) or SetCompanyText (approvals), then
 // Clear; before each opening SetVrn (filer); then exec(). Result kDialogOk (1): left with
 // Continue, the figures are normalised and within HMRC's limits; call GetFigures. Result
-// kDialogBack (2): Cancel, Back, Escape or the close box.
+// kDialogBack (2): Cancel, Back, Escape or the close box. Enter in a box moves on to the next,
+// as Tab does; on a focused button it presses that button.
 class CVatEntry : public QDialog {
     Q_OBJECT
 

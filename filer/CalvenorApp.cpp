@@ -99,20 +99,20 @@ int CCalvenorApp::Run(int argc, char** argv) {
     return 0;
 }
 
-// The fraud-prevention headers describe the primary screen; the service library has no windows,
-// so the program hands the facts over before the main window (and its service object) is made.
+// The fraud-prevention headers describe every screen as it is when a request is made; the service
+// library has no windows, so the program installs the reader before the main window (and its
+// service object) is made.
 void CCalvenorApp::HandOverScreenFacts() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
-    }
-    // HMRC asks for device pixels and the desktop's scaling; with high-DPI scaling Qt reports
-    // the size and DPI in device-independent units, so scale them back by the pixel ratio.
-    const qreal ratio = screen->devicePixelRatio();
-    ScreenFacts facts;
-    facts.width = qRound(screen->size().width() * ratio);
-    facts.height = qRound(screen->size().height() * ratio);
-    facts.logicalDpi = qRound(screen->logicalDotsPerInch() * ratio);
-    facts.colourDepth = screen->depth();
-    SetScreenFacts(facts);
+    SetScreensReader([] {
+        std::vector<ScreenFacts> facts;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            // HMRC asks for device pixels and the desktop's scaling; with high-DPI scaling Qt
+            // reports the size and DPI in device-independent units, so scale them back.
+            const qreal ratio = screen->devicePixelRatio();
+            facts.push_back({qRound(screen->size().width() * ratio),
+                             qRound(screen->size().height() * ratio),
+                             qRound(screen->logicalDotsPerInch() * ratio), screen->depth()});
+        }
+        return facts;
+    });
 }

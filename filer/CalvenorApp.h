@@ -8,7 +8,7 @@ public:
     // any message it would have shown; `--help` and `--version` print and return.
     static int Run(int argc, char** argv);
 
-    // Hands the primary screen's size, logical DPI and colour depth to the fraud-prevention
-    // header builder; run before the main window (and its service object) is made.
+    // Lets the fraud-prevention header builder read every screen's size, logical DPI and colour
+    // depth when it builds; run before the main window (and its service object) is made.
     static void HandOverScreenFacts();
 };

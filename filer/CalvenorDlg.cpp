@@ -47,7 +47,13 @@ CCalvenorDlg::CCalvenorDlg(ProfileLoadResult profile, QWidget* parent)
     // Only a loaded profile's text reaches the service object (and its vendor licence header).
     m_transaction = std::make_unique<CTransaction>(m_profile.loaded ? m_profile.profile.profileText
                                                                     : std::string());
+    // HMRC asks for the size in pixels of the window the agent works in, as it is at each call.
+    m_transaction->SetWindowSizeReader([this] {
+        const qreal ratio = devicePixelRatioF();
+        return WindowSize{qRound(width() * ratio), qRound(height() * ratio)};
+    });
     BuildControls();
+    EnterPressesFocusedButton(this);
     m_exitAreYouSure = new CExitAreYouSure(this);
     m_vatEntry = new CVatEntry(CaptureProgram::Filer, this);
     m_vatConfirm = new CVatConfirm(CaptureProgram::Filer, this);
@@ -261,12 +267,7 @@ void CCalvenorDlg::keyPressEvent(QKeyEvent* event) {
             return;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            // Enter presses the button that has the focus, and nothing else.
-            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
-                button != nullptr && button->isEnabled()) {
-                button->click();
-            }
-            event->accept();
+            event->accept();  // no button has the focus: there is no default to press
             return;
         default:
             QDialog::keyPressEvent(event);

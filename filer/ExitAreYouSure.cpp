@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "UiServices.h"
+
 CExitAreYouSure::CExitAreYouSure(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("exitAreYouSure"));
     setWindowTitle(QStringLiteral("Exit Calvenor"));
@@ -23,7 +25,6 @@ CExitAreYouSure::CExitAreYouSure(QWidget* parent) : QDialog(parent) {
     m_yes->setDefault(true);
     m_no = new QPushButton(QStringLiteral("No"), this);
     m_no->setObjectName(QStringLiteral("noButton"));
-    m_no->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_yes);
@@ -41,6 +42,7 @@ CExitAreYouSure::CExitAreYouSure(QWidget* parent) : QDialog(parent) {
             [this](bool ticked) { m_deleteAuthorisation = ticked; });
     connect(m_yes, &QPushButton::clicked, this, &CExitAreYouSure::OnYes);
     connect(m_no, &QPushButton::clicked, this, &QDialog::reject);
+    EnterPressesFocusedButton(this);
 }
 
 void CExitAreYouSure::showEvent(QShowEvent* event) {

@@ -42,9 +42,7 @@ CResultsDialog::CResultsDialog(QWidget* parent) : QDialog(parent) {
     print->setObjectName(QStringLiteral("printButton"));
     m_save = new QPushButton(QStringLiteral("Save"), this);
     m_save->setObjectName(QStringLiteral("saveButton"));
-    // Enter saves the receipt; the other buttons must not take the default while focused.
-    ok->setAutoDefault(false);
-    print->setAutoDefault(false);
+    // Enter saves the receipt unless another button has the focus.
     m_save->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
@@ -60,6 +58,7 @@ CResultsDialog::CResultsDialog(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &CResultsDialog::OnBnClickedOk);
     connect(print, &QPushButton::clicked, this, &CResultsDialog::OnBnClickedPrint);
     connect(m_save, &QPushButton::clicked, this, &CResultsDialog::OnBnClickedSave);
+    EnterPressesFocusedButton(this);
 }
 
 CResultsDialog::~CResultsDialog() = default;

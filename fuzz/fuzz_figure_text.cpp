@@ -30,11 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string padded = text;
     const bool show = PadToTwoDecimals(padded);
     FUZZ_CHECK(IsValidFigureText(padded));
-    // Two documented shapes keep other decimals: a lone point (0.0) and a leading point (0.555).
-    if (show && !text.empty() && text.front() != '.') {
-        const auto point = padded.find('.');
-        FUZZ_CHECK(point != std::string::npos && padded.size() - point == 3);
-    }
+    // Always a digit before the point and two decimals; not shown only when unchanged or cut.
+    const auto point = padded.find('.');
+    FUZZ_CHECK(point != std::string::npos && point > (padded.front() == '-' ? 1U : 0U) &&
+               padded.size() - point == 3);
+    const auto typedPoint = text.find('.');
+    FUZZ_CHECK(show || padded == text ||
+               (typedPoint != std::string::npos && text.size() - typedPoint > 3));
     std::int64_t paddedPence = 0;
     if (hasPence) {
         FUZZ_CHECK(TextToPence(padded, paddedPence) && paddedPence == pence);

@@ -24,14 +24,15 @@ std::string Lower(std::string text) {
 }
 
 bool IsHex(char c) {
-    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// RFC 3986: unreserved characters as they are, everything else as %XX.
+// RFC 3986: unreserved ASCII characters as they are, every other byte as %XX.
 bool IsPercentEncoded(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~')
+        const char c = text[i];
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~')
             continue;
         if (c == '%' && i + 2 < text.size() && IsHex(text[i + 1]) && IsHex(text[i + 2])) {
             i += 2;
@@ -73,6 +74,13 @@ bool IsPositiveWhole(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+std::optional<std::string> Find(const KeyValues& pairs, const std::string& key) {
+    for (const auto& [k, v] : pairs)
+        if (k == key)
+            return v;
+    return std::nullopt;
+}
+
 class CChecker {
 public:
     explicit CChecker(FraudValidation& result) : m_result(result) {}
@@ -84,24 +92,25 @@ public:
         m_result.warnings.push_back({header, message});
     }
 
-    // "a=1&b=2" with literal separators and encoded keys and values; nullopt after an error.
+    // "a=1&b=2" with literal separators and encoded keys and values, each key once; nullopt
+    // after an error.
     std::optional<KeyValues> KeyValueList(const std::string& header, const std::string& value) {
-        if (value.empty()) {
-            Error(header, "Value must not be empty");
-            return std::nullopt;
-        }
         KeyValues pairs;
         for (const auto& part : Split(value, '&')) {
             const auto eq = part.find('=');
             if (eq == std::string::npos || eq == 0) {
                 Error(header,
-                      "Value must be key=value pairs separated by & (the separators themselves "
-                      "must not be percent-encoded)");
+                      "Value is not key=value pairs separated by & (the separators themselves "
+                      "must not be percent encoded)");
                 return std::nullopt;
             }
             const std::string key = part.substr(0, eq), item = part.substr(eq + 1);
             if (!IsPercentEncoded(key) || !IsPercentEncoded(item)) {
-                Error(header, "Keys and values must be percent-encoded; \"" + part + "\" is not");
+                Error(header, "Value is not percent encoded: \"" + part + "\"");
+                return std::nullopt;
+            }
+            if (Find(pairs, PercentDecode(key))) {
+                Error(header, "Key \"" + PercentDecode(key) + "\" appears more than once");
                 return std::nullopt;
             }
             pairs.emplace_back(PercentDecode(key), PercentDecode(item));
@@ -109,16 +118,28 @@ public:
         return pairs;
     }
 
+    // A key=value value whose keys are exactly `keys`, in any order; nullopt after an error.
+    std::optional<KeyValues> DocumentedKeys(const std::string& header, const std::string& value,
+                                            const std::vector<std::string>& keys) {
+        auto pairs = KeyValueList(header, value);
+        if (!pairs)
+            return std::nullopt;
+        const bool documented = pairs->size() == keys.size() &&
+                                std::all_of(keys.begin(), keys.end(),
+                                            [&](const auto& key) { return Find(*pairs, key); });
+        if (!documented) {
+            std::string list;
+            for (const auto& key : keys)
+                list += (list.empty() ? "" : ", ") + key;
+            Error(header, "Value is not the documented key list: " + list);
+            return std::nullopt;
+        }
+        return pairs;
+    }
+
 private:
     FraudValidation& m_result;
 };
-
-std::optional<std::string> Find(const KeyValues& pairs, const std::string& key) {
-    for (const auto& [k, v] : pairs)
-        if (k == key)
-            return v;
-    return std::nullopt;
-}
 
 bool IsTimestamp(const std::string& value) {
     static const std::regex pattern(R"(\d{4}-\d{2}-\d{2}T([01]\d|2[0-3]):[0-5]\d:[0-5]\d\.\d{3}Z)");
@@ -142,6 +163,17 @@ void CheckDeviceId(CChecker& c, const std::string& h, const std::string& v) {
                 "beec798b-b366-47fa-b1f8-92cede14a1ce");
 }
 
+bool IsOnlyLocal(const std::string& address) {
+    unsigned char b[16];
+    if (::inet_pton(AF_INET, address.c_str(), b) == 1)
+        return b[0] == 127 || (b[0] == 169 && b[1] == 254);
+    if (::inet_pton(AF_INET6, address.c_str(), b) != 1)
+        return false;
+    const bool loopback =
+        std::all_of(b, b + 15, [](unsigned char x) { return x == 0; }) && b[15] == 1;
+    return loopback || (b[0] == 0xfe && (b[1] & 0xc0) == 0x80);
+}
+
 void CheckUserIds(CChecker& c, const std::string& h, const std::string& v) {
     const auto pairs = c.KeyValueList(h, v);
     if (!pairs)
@@ -158,18 +190,16 @@ void CheckTimezone(CChecker& c, const std::string& h, const std::string& v) {
 }
 
 void CheckLocalIps(CChecker& c, const std::string& h, const std::string& v) {
-    if (v.empty())
-        return c.Error(h, "Value must not be empty");
     for (const auto& ip : Split(v, ',')) {
         unsigned char buffer[16];
-        if (ip.find(':') != std::string::npos)
-            return c.Error(h, "IPv6 addresses must be percent-encoded (%3A for each colon)");
         if (!IsPercentEncoded(ip))
-            return c.Error(h, "Addresses must be percent-encoded");
+            return c.Error(h, "Value is not percent encoded (IPv6 colons are %3A)");
         const std::string decoded = PercentDecode(ip);
         if (::inet_pton(AF_INET, decoded.c_str(), buffer) != 1 &&
             ::inet_pton(AF_INET6, decoded.c_str(), buffer) != 1)
             return c.Error(h, "\"" + ip + "\" is not an IP address");
+        if (IsOnlyLocal(decoded))
+            c.Warning(h, "\"" + decoded + "\" is a loopback or link-local address");
     }
 }
 
@@ -179,12 +209,10 @@ void CheckTimestamp(CChecker& c, const std::string& h, const std::string& v) {
 }
 
 void CheckMacAddresses(CChecker& c, const std::string& h, const std::string& v) {
-    if (v.empty())
-        return c.Warning(h, "Value is empty: send the device's MAC addresses when it has any");
     static const std::regex mac("[0-9a-fA-F]{2}(%3[aA][0-9a-fA-F]{2}){5}");
     for (const auto& address : Split(v, ',')) {
-        if (address.find(':') != std::string::npos)
-            return c.Error(h, "MAC addresses must be percent-encoded (%3A between bytes)");
+        if (!IsPercentEncoded(address))
+            return c.Error(h, "Value is not percent encoded (%3A between bytes)");
         if (!std::regex_match(address, mac))
             return c.Error(h, "\"" + address + "\" is not a MAC address of six bytes");
         if (Lower(PercentDecode(address)) == "00:00:00:00:00:00")
@@ -193,22 +221,15 @@ void CheckMacAddresses(CChecker& c, const std::string& h, const std::string& v) 
 }
 
 void CheckScreens(CChecker& c, const std::string& h, const std::string& v) {
-    if (v.empty())
-        return c.Error(h, "Value must not be empty");
     for (const auto& screen : Split(v, ',')) {
-        const auto pairs = c.KeyValueList(h, screen);
+        const auto pairs =
+            c.DocumentedKeys(h, screen, {"width", "height", "scaling-factor", "colour-depth"});
         if (!pairs)
             return;
-        for (const char* key : {"width", "height", "colour-depth"}) {
-            const auto value = Find(*pairs, key);
-            if (!value)
-                return c.Error(h, std::string("Each screen needs ") + key);
-            if (!IsPositiveWhole(*value))
+        for (const char* key : {"width", "height", "colour-depth"})
+            if (!IsPositiveWhole(*Find(*pairs, key)))
                 return c.Error(h, std::string(key) + " must be a positive whole number");
-        }
         const auto scaling = Find(*pairs, "scaling-factor");
-        if (!scaling)
-            return c.Error(h, "Each screen needs scaling-factor");
         static const std::regex decimal(R"(\d+(\.\d+)?)");
         if (!std::regex_match(*scaling, decimal) || std::stod(*scaling) <= 0)
             return c.Error(h, "scaling-factor must be a positive number");
@@ -216,16 +237,12 @@ void CheckScreens(CChecker& c, const std::string& h, const std::string& v) {
 }
 
 void CheckWindowSize(CChecker& c, const std::string& h, const std::string& v) {
-    const auto pairs = c.KeyValueList(h, v);
+    const auto pairs = c.DocumentedKeys(h, v, {"width", "height"});
     if (!pairs)
         return;
-    for (const char* key : {"width", "height"}) {
-        const auto value = Find(*pairs, key);
-        if (!value)
-            return c.Error(h, std::string("Value needs ") + key);
-        if (!IsPositiveWhole(*value))
+    for (const char* key : {"width", "height"})
+        if (!IsPositiveWhole(*Find(*pairs, key)))
             return c.Error(h, std::string(key) + " must be a positive whole number of pixels");
-    }
 }
 
 void CheckUserAgent(CChecker& c, const std::string& h, const std::string& v) {
@@ -247,8 +264,6 @@ void CheckUserAgent(CChecker& c, const std::string& h, const std::string& v) {
 }
 
 void CheckMultiFactor(CChecker& c, const std::string& h, const std::string& v) {
-    if (v.empty())
-        return c.Error(h, "Value must not be empty; omit the header instead");
     for (const auto& factor : Split(v, ',')) {
         const auto pairs = c.KeyValueList(h, factor);
         if (!pairs)
@@ -286,10 +301,8 @@ void CheckLicenseIds(CChecker& c, const std::string& h, const std::string& v) {
 }
 
 void CheckProductName(CChecker& c, const std::string& h, const std::string& v) {
-    if (v.empty())
-        return c.Error(h, "Value must not be empty");
     if (!IsPercentEncoded(v))
-        c.Error(h, "Value must be percent-encoded");
+        c.Error(h, "Value is not percent encoded");
 }
 
 struct Rule {
@@ -358,6 +371,10 @@ FraudValidation ValidateFraudHeaders(const std::vector<std::string>& headerLines
         }
         if (it->second.size() > 1) {
             checker.Error(name, "Header is sent more than once");
+            continue;
+        }
+        if (it->second.front().empty()) {
+            checker.Error(name, "Value is empty: omit the header instead when the fact is unknown");
             continue;
         }
         rule.check(checker, name, it->second.front());

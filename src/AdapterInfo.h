@@ -1,32 +1,32 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CDeviceFacts;
 
-// The network part of the fraud-prevention facts: the first adapter's hardware address and the
-// local addresses of every adapter but loopback. Made, used and dropped within one build of the
-// header set.
+// The network part of the fraud-prevention facts: the MAC addresses and the local addresses of
+// this machine, from one reading of its interfaces. Made, used and dropped within one build of
+// the header set, so every request describes the network as it is when the request is made.
 class CAdapterInfo {
 public:
     explicit CAdapterInfo(const CDeviceFacts& facts);
     virtual ~CAdapterInfo();
 
-    // Reads the interface list once and keeps the hardware address of the first interface that
-    // has one (loopback skipped). False when the list could not be read at all; an empty list
-    // still counts as an answer.
+    // Reads the interface list once. False when it could not be read at all; the lists are then
+    // empty.
     bool Collect();
 
-    // "00%3A1A%3A2B%3A3C%3A4D%3A5E", or empty when no interface has a hardware address.
-    const std::string& GetMacAddress() const { return m_macAddress; }
+    // "00:1A:2B:3C:4D:5E" for every interface but loopback whose six-byte hardware address is
+    // not all zeros, in the system's order, each address once.
+    const std::vector<std::string>& GetMacAddresses() const { return m_macAddresses; }
 
-    // Reads the interfaces afresh: every IPv4 address and every reported IPv6 address of each
-    // non-loopback interface, interface order then address order, joined by "," (IPv6 colons
-    // percent-encoded). Empty when there is none or the list cannot be read.
-    std::string GetLocalIPs();
+    // Every reported address (see FormatLocalAddress) of every interface that is up, loopback
+    // excluded, in interface order then address order.
+    const std::vector<std::string>& GetLocalIPs() const { return m_localIPs; }
 
 private:
     const CDeviceFacts& m_facts;
-    std::string m_macAddress;
-    std::string m_localIPs;
+    std::vector<std::string> m_macAddresses;
+    std::vector<std::string> m_localIPs;
 };

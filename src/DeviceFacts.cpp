@@ -25,11 +25,10 @@
 #include <memory>
 
 #include "Folders.h"
-#include "UrlEncoder.h"
 
 namespace {
 
-ScreenFacts g_screenFacts;
+std::function<std::vector<ScreenFacts>()> g_screensReader;
 
 constexpr char kHexUpper[] = "0123456789ABCDEF";
 
@@ -113,6 +112,9 @@ bool CSystemDeviceFacts::ReadInterfaces(std::vector<NetworkInterface>& interface
             continue;
         }
         NetworkInterface& item = InterfaceNamed(interfaces, entry->ifa_name);
+        if ((entry->ifa_flags & IFF_UP) != 0) {
+            item.up = true;
+        }
         if ((entry->ifa_flags & IFF_LOOPBACK) != 0) {
             item.loopback = true;
         }
@@ -209,16 +211,12 @@ CivilTime CSystemDeviceFacts::UtcNow() const {
     return FromTm(utcTm, static_cast<int>(millis));
 }
 
-ScreenFacts CSystemDeviceFacts::Screen() const {
-    return GetScreenFacts();
+std::vector<ScreenFacts> CSystemDeviceFacts::Screens() const {
+    return g_screensReader ? g_screensReader() : std::vector<ScreenFacts>{};
 }
 
-void SetScreenFacts(const ScreenFacts& facts) {
-    g_screenFacts = facts;
-}
-
-ScreenFacts GetScreenFacts() {
-    return g_screenFacts;
+void SetScreensReader(std::function<std::vector<ScreenFacts>()> reader) {
+    g_screensReader = std::move(reader);
 }
 
 bool IsUuidText(const std::string& text) {
@@ -276,7 +274,7 @@ std::string FormatMacAddress(const std::vector<std::uint8_t>& bytes) {
     std::string text;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i > 0) {
-            text += "%3A";
+            text += ':';
         }
         text += kHexUpper[bytes[i] >> 4];
         text += kHexUpper[bytes[i] & 0x0F];
@@ -285,30 +283,27 @@ std::string FormatMacAddress(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string FormatLocalAddress(const NetworkInterface::Address& address) {
-    if (address.family == NetworkInterface::Family::IPv4) {
-        if (address.bytes.size() != 4) {
-            return {};
-        }
-        char text[INET_ADDRSTRLEN] = {};
-        if (::inet_ntop(AF_INET, address.bytes.data(), text, sizeof(text)) == nullptr) {
-            return {};
-        }
-        return text;
-    }
-    if (address.bytes.size() != 16) {
+    const auto& b = address.bytes;
+    const bool v4 = address.family == NetworkInterface::Family::IPv4;
+    if (b.size() != (v4 ? 4u : 16u)) {
         return {};
     }
-    // fe00::/8 holds the link-local and site-local addresses, meaningless off the link;
-    // 2001:0::/32 is Teredo, a tunnel address that says nothing about the device.
-    const auto& b = address.bytes;
-    if (b[0] == 0xFE || (b[0] == 0x20 && b[1] == 0x01 && b[2] == 0x00 && b[3] == 0x00)) {
+    const auto zeroUpTo = [&b](std::size_t end) {
+        return std::all_of(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(end),
+                           [](std::uint8_t x) { return x == 0; });
+    };
+    // Unspecified, loopback and link-local addresses say nothing beyond this machine's own link.
+    const bool unreported = v4 ? (zeroUpTo(4) || b[0] == 127 || (b[0] == 169 && b[1] == 254))
+                               : (zeroUpTo(16) || (zeroUpTo(15) && b[15] == 1) ||
+                                  (b[0] == 0xFE && (b[1] & 0xC0) == 0x80));
+    if (unreported) {
         return {};
     }
     char text[INET6_ADDRSTRLEN] = {};
-    if (::inet_ntop(AF_INET6, b.data(), text, sizeof(text)) == nullptr) {
+    if (::inet_ntop(v4 ? AF_INET : AF_INET6, b.data(), text, sizeof(text)) == nullptr) {
         return {};
     }
-    return CUrlEncoder::EncodeText(text);
+    return text;
 }
 
 std::string FormatUtcOffset(const CivilTime& local, const CivilTime& utc) {
@@ -335,16 +330,6 @@ std::string FormatScalingFactor(int logicalDpi) {
     }
     digits.insert(digits.size() - 2, 1, '.');
     return digits;
-}
-
-std::string FormatScreens(const ScreenFacts& screen) {
-    std::string text;
-    if (screen.width != 0 && screen.height != 0) {
-        text = "width=" + std::to_string(screen.width) + "&height=" + std::to_string(screen.height);
-    }
-    text += "&scaling-factor=" + FormatScalingFactor(screen.logicalDpi);
-    text += "&colour-depth=" + std::to_string(screen.colourDepth);
-    return text;
 }
 
 std::string CleanFactText(const std::string& text, std::size_t maxBytes) {

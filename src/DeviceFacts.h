@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,13 +10,19 @@
 // Every reader answers with plain data; the text forms HMRC expects are made by the formatting
 // helpers below, which are shared by the builder and its tests.
 
-// The primary screen as the program saw it at start-up. The service library has no windows, so
-// the program hands these numbers over (SetScreenFacts) before the main window is made.
+// One screen as the program's windowing system reports it. The service library has no windows,
+// so the program installs a reader for them (SetScreensReader).
 struct ScreenFacts {
     int width = 0;        // pixels
     int height = 0;       // pixels
     int logicalDpi = 0;   // logical pixels per inch; 96 is a scaling factor of 1.00
     int colourDepth = 0;  // bits per pixel
+};
+
+// The size in pixels of the window the user works in; zero when it is not known.
+struct WindowSize {
+    int width = 0;
+    int height = 0;
 };
 
 // One moment of a clock, broken down. Month 1-12, day 1-31, millisecond 0-999.
@@ -33,6 +40,7 @@ struct NetworkInterface {
     };
 
     std::string name;
+    bool up = false;
     bool loopback = false;
     std::vector<std::uint8_t> hardwareAddress;  // empty when the interface has none
     std::vector<Address> addresses;             // unicast addresses in the system's order
@@ -56,12 +64,13 @@ public:
     // Local time and UTC of one and the same moment; false when the time zone is unknown.
     virtual bool LocalAndUtcTime(CivilTime& local, CivilTime& utc) const = 0;
     virtual CivilTime UtcNow() const = 0;
-    virtual ScreenFacts Screen() const = 0;
+    // Every screen, in the windowing system's order; empty when none is known.
+    virtual std::vector<ScreenFacts> Screens() const = 0;
 };
 
 // The facts of the machine the filer runs on: getifaddrs, the settings store, QSysInfo,
-// /sys/class/dmi/id, the password database, the C library's clock and the screen facts set by
-// the program.
+// /sys/class/dmi/id, the password database, the C library's clock and the screens reader the
+// program installed.
 class CSystemDeviceFacts : public CDeviceFacts {
 public:
     ~CSystemDeviceFacts() override;
@@ -75,13 +84,13 @@ public:
     std::string LoginName() const override;
     bool LocalAndUtcTime(CivilTime& local, CivilTime& utc) const override;
     CivilTime UtcNow() const override;
-    ScreenFacts Screen() const override;
+    std::vector<ScreenFacts> Screens() const override;
 };
 
-// The process-wide screen facts. The filer's main sets them once from its primary screen; until
-// then they are all zero.
-void SetScreenFacts(const ScreenFacts& facts);
-ScreenFacts GetScreenFacts();
+// The process-wide reader of the screens, asked each time the headers are built (screens come
+// and go while the filer runs). The filer installs it at start-up; an empty one (the default)
+// knows no screen.
+void SetScreensReader(std::function<std::vector<ScreenFacts>()> reader);
 
 // The device identifier in the settings store (organisation "Ostrel", application "Calvenor",
 // key "Agent/Id"). Made once as a lowercase UUID and kept; a stored value that is not a UUID is
@@ -94,11 +103,12 @@ bool IsUuidText(const std::string& text);
 
 // ---- Formatting helpers ----
 
-// "00%3A1A%3A2B%3A3C%3A4D%3A5E": uppercase hexadecimal pairs joined by an encoded colon.
+// "00:1A:2B:3C:4D:5E": uppercase hexadecimal pairs joined by colons.
 std::string FormatMacAddress(const std::vector<std::uint8_t>& bytes);
 
-// Dotted decimal for IPv4; for IPv6 the usual compressed text, percent-encoded. Empty for an
-// IPv6 address that is not reported (link-local, site-local, Teredo) and for malformed bytes.
+// Dotted decimal for IPv4, the usual compressed text for IPv6 (no zone index). Empty for an
+// address that says nothing beyond this machine's own link (unspecified, loopback, IPv4
+// 169.254/16, IPv6 fe80::/10) and for malformed bytes.
 std::string FormatLocalAddress(const NetworkInterface::Address& address);
 
 // "+01:00", "-05:00", "+05:30": local time minus UTC, dates included.
@@ -109,10 +119,6 @@ std::string FormatUtcTimestamp(const CivilTime& utc);
 
 // 96 -> "1.00", 120 -> "1.25", 144 -> "1.50", 192 -> "2.00".
 std::string FormatScalingFactor(int logicalDpi);
-
-// "width=1920&height=1080&scaling-factor=1.00&colour-depth=32"; without the width and height
-// (starting at "&scaling-factor=") when either is zero.
-std::string FormatScreens(const ScreenFacts& screen);
 
 // A fact text made safe for a header value: control bytes dropped, surrounding blanks trimmed,
 // cut to at most `maxBytes` bytes without splitting a UTF-8 character.

@@ -1,6 +1,9 @@
 #include "FraudHeaders.h"
 
+#include <utility>
+
 #include "AdapterInfo.h"
+#include "Log.h"
 #include "UrlEncoder.h"
 
 namespace {
@@ -9,14 +12,39 @@ constexpr int kVersionMajor = 2;
 constexpr int kVersionMinor = 12;
 constexpr int kVersionPatch = 2;
 constexpr char kProductName[] = "Calvenor";
-// The main window's fixed size in the Windows original; HMRC only asks that it be stated.
-constexpr int kWindowWidth = 363;
-constexpr int kWindowHeight = 411;
 
-// A fact as it may appear in a header: no control bytes, trimmed, at most 255 bytes, then the
-// reserved characters percent-encoded.
-std::string EncodedFact(const std::string& raw) {
-    return CUrlEncoder::EncodeText(CleanFactText(raw));
+constexpr char kNoInterfaces[] = "the network interfaces could not be read";
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+std::string Joined(const std::vector<std::string>& parts, char separator) {
+    std::string text;
+    for (const auto& part : parts) {
+        if (!text.empty()) {
+            text += separator;
+        }
+        text += part;
+    }
+    return text;
+}
+
+// HMRC's list form: "a,b", each item percent-encoded.
+std::string EncodedList(const std::vector<std::string>& items) {
+    std::vector<std::string> encoded;
+    for (const auto& item : items) {
+        encoded.push_back(FormValueEncode(item));
+    }
+    return Joined(encoded, ',');
+}
+
+// HMRC's key=value form: "a=1&b=2", each key and value percent-encoded, so the separators are the
+// only raw punctuation.
+std::string KeyValues(const Pairs& pairs) {
+    std::vector<std::string> parts;
+    for (const auto& [key, value] : pairs) {
+        parts.push_back(FormValueEncode(key) + "=" + FormValueEncode(value));
+    }
+    return Joined(parts, '&');
 }
 
 }  // namespace
@@ -24,56 +52,61 @@ std::string EncodedFact(const std::string& raw) {
 CFraudHeaders::CFraudHeaders(const std::string& profileText)
     : m_ownFacts(std::make_unique<CSystemDeviceFacts>()),
       m_facts(*m_ownFacts),
-      m_profileDigest(Sha256Hex(profileText)) {
-    Build();
-}
+      m_profileDigest(Sha256Hex(profileText)) {}
 
 CFraudHeaders::CFraudHeaders(const std::string& profileText, const CDeviceFacts& facts)
-    : m_facts(facts), m_profileDigest(Sha256Hex(profileText)) {
-    Build();
-}
+    : m_facts(facts), m_profileDigest(Sha256Hex(profileText)) {}
 
 CFraudHeaders::~CFraudHeaders() = default;
 
-void CFraudHeaders::Build() {
-    m_headerLines.clear();
-    m_headerLines.push_back("Gov-Client-Connection-Method: DESKTOP_APP_DIRECT");
+void CFraudHeaders::SetWindowSizeReader(std::function<WindowSize()> reader) {
+    m_windowSize = std::move(reader);
+}
 
-    // The address, identifier, time stamp and address list stand or fall together with the
-    // interface query.
-    CAdapterInfo adapters(m_facts);
-    if (adapters.Collect()) {
-        m_headerLines.push_back("Gov-Client-MAC-Addresses: " + adapters.GetMacAddress());
-        m_headerLines.push_back("Gov-Client-Device-ID: " + GetDeviceId());
-        // Stamped before the addresses are read, so it never postdates them.
-        m_headerLines.push_back("Gov-Client-Local-IPs-Timestamp: " + GetLocalIPsTimestamp());
-        const std::string localIPs = adapters.GetLocalIPs();
-        if (!localIPs.empty()) {
-            m_headerLines.push_back("Gov-Client-Local-IPs: " + localIPs);
-        }
+void CFraudHeaders::Add(const char* name, const std::string& value, const char* reasonWhenEmpty) {
+    if (!value.empty()) {
+        m_headerLines.push_back(std::string(name) + ": " + value);
+    } else if (m_omissionsLogged.insert(name).second) {
+        LOG_ENTRY("Fraud-prevention header " << name << " not sent: " << reasonWhenEmpty);
     }
+}
 
-    m_headerLines.push_back("Gov-Vendor-Version: " + GetVendorVersion());
-    m_headerLines.push_back("Gov-Client-User-Agent: " + GetUserAgent());
+void CFraudHeaders::Build() {
+    if (!m_sessionFactsRead) {
+        m_deviceId = GetDeviceId();
+        GetUserAgent();
+        m_userId = GetUserId();
+        m_sessionFactsRead = true;
+    }
+    m_headerLines.clear();
+    Add("Gov-Client-Connection-Method", "DESKTOP_APP_DIRECT");
 
-    const auto addIfValue = [this](const char* name, const std::string& value) {
-        if (!value.empty()) {
-            m_headerLines.push_back(name + value);
-        }
-    };
-    const std::string userId = GetUserId();
-    addIfValue("Gov-Client-User-IDs: ", userId.empty() ? userId : "os=" + userId);
-    const std::string offset = GetTimezone();
-    addIfValue("Gov-Client-Timezone: ", offset.empty() ? offset : "UTC" + offset);
-    addIfValue("Gov-Client-Screens: ", GetScreens());
-    addIfValue("Gov-Client-Window-Size: ", GetWindowSize());
-    addIfValue("Gov-Vendor-License-IDs: ", GetVendorIds());
+    // Stamped before the interfaces are read, so it never postdates the addresses.
+    const std::string timestamp = GetLocalIPsTimestamp();
+    CAdapterInfo adapters(m_facts);
+    const bool read = adapters.Collect();
+    Add("Gov-Client-MAC-Addresses", EncodedList(adapters.GetMacAddresses()),
+        read ? "no network interface has a MAC address" : kNoInterfaces);
+    Add("Gov-Client-Device-ID", m_deviceId,
+        "the device identifier could not be kept in the settings store");
+    Add("Gov-Client-Local-IPs-Timestamp", read ? timestamp : std::string(), kNoInterfaces);
+    Add("Gov-Client-Local-IPs", EncodedList(adapters.GetLocalIPs()),
+        read ? "no network interface that is up has an address beyond its own link"
+             : kNoInterfaces);
 
-    m_headerLines.push_back("Gov-Vendor-Product-Name: " + GetProductName());
+    Add("Gov-Vendor-Version", GetVendorVersion());
+    Add("Gov-Client-User-Agent", m_userAgent);
+    Add("Gov-Client-User-IDs", m_userId, "the login name could not be read");
+    Add("Gov-Client-Timezone", GetTimezone(), "the time zone could not be read");
+    Add("Gov-Client-Screens", GetScreens(),
+        "no screen with a known size, scaling and colour depth");
+    Add("Gov-Client-Window-Size", GetWindowSize(), "the main window's size is not known");
+    Add("Gov-Vendor-License-IDs", GetVendorIds());
+    Add("Gov-Vendor-Product-Name", GetProductName());
 }
 
 std::string CFraudHeaders::GetDeviceId() const {
-    return CleanFactText(m_facts.DeviceId());
+    return FormValueEncode(CleanFactText(m_facts.DeviceId()));
 }
 
 std::string CFraudHeaders::NewDeviceId() {
@@ -85,15 +118,16 @@ std::string CFraudHeaders::GetLocalIPsTimestamp() const {
 }
 
 std::string CFraudHeaders::GetUserAgent() {
-    m_userAgent = "os-family=" + EncodedFact(m_facts.OsFamily());
-    m_userAgent += "&os-version=" + EncodedFact(m_facts.OsVersion());
-    m_userAgent += "&device-manufacturer=" + EncodedFact(m_facts.Manufacturer());
-    m_userAgent += "&device-model=" + EncodedFact(m_facts.Model());
+    m_userAgent = KeyValues({{"os-family", CleanFactText(m_facts.OsFamily())},
+                             {"os-version", CleanFactText(m_facts.OsVersion())},
+                             {"device-manufacturer", CleanFactText(m_facts.Manufacturer())},
+                             {"device-model", CleanFactText(m_facts.Model())}});
     return m_userAgent;
 }
 
 std::string CFraudHeaders::GetUserId() const {
-    return EncodedFact(m_facts.LoginName());
+    const std::string login = CleanFactText(m_facts.LoginName());
+    return login.empty() ? std::string() : KeyValues({{"os", login}});
 }
 
 std::string CFraudHeaders::GetTimezone() const {
@@ -102,26 +136,43 @@ std::string CFraudHeaders::GetTimezone() const {
     if (!m_facts.LocalAndUtcTime(local, utc)) {
         return {};
     }
-    return FormatUtcOffset(local, utc);
+    return "UTC" + FormatUtcOffset(local, utc);
 }
 
 std::string CFraudHeaders::GetScreens() const {
-    return FormatScreens(m_facts.Screen());
+    std::vector<std::string> screens;
+    for (const ScreenFacts& s : m_facts.Screens()) {
+        // A screen the windowing system cannot fully describe is left out rather than sent with
+        // a zero HMRC would refuse.
+        if (s.width > 0 && s.height > 0 && s.logicalDpi > 0 && s.colourDepth > 0) {
+            screens.push_back(KeyValues({{"width", std::to_string(s.width)},
+                                         {"height", std::to_string(s.height)},
+                                         {"scaling-factor", FormatScalingFactor(s.logicalDpi)},
+                                         {"colour-depth", std::to_string(s.colourDepth)}}));
+        }
+    }
+    return Joined(screens, ',');
 }
 
-std::string CFraudHeaders::GetWindowSize() {
-    return "width=" + std::to_string(kWindowWidth) + "&height=" + std::to_string(kWindowHeight);
+std::string CFraudHeaders::GetWindowSize() const {
+    const WindowSize size = m_windowSize ? m_windowSize() : WindowSize{};
+    if (size.width <= 0 || size.height <= 0) {
+        return {};
+    }
+    return KeyValues(
+        {{"width", std::to_string(size.width)}, {"height", std::to_string(size.height)}});
 }
 
 std::string CFraudHeaders::GetVendorIds() const {
-    return std::string(kProductName) + "=" + m_profileDigest;
+    return KeyValues({{kProductName, m_profileDigest}});
 }
 
 std::string CFraudHeaders::GetVendorVersion() {
-    return std::string(kProductName) + "=" + std::to_string(kVersionMajor) + "." +
-           std::to_string(kVersionMinor) + "." + std::to_string(kVersionPatch);
+    return KeyValues(
+        {{kProductName, std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+                            std::to_string(kVersionPatch)}});
 }
 
 std::string CFraudHeaders::GetProductName() {
-    return CUrlEncoder::EncodeText(kProductName);
+    return FormValueEncode(kProductName);
 }

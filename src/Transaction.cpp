@@ -23,17 +23,19 @@ const std::string kTestServiceMarker = "test-";
 }  // namespace
 
 CTransaction::CTransaction(const std::string& profileText, const CCurl::Limits& limits)
-    : m_transport(std::make_unique<CCurl>(limits)) {
-    m_transport->UseGet();
-    m_fraudHeaderLines = MakeFraudHeaderLines(profileText);
+    : m_transport(std::make_unique<CCurl>(limits)),
+      m_fraudHeaders(std::make_unique<CFraudHeaders>(profileText)) {
     m_transport->UseGet();
 }
 
 CTransaction::~CTransaction() = default;
 
-std::vector<std::string> CTransaction::MakeFraudHeaderLines(const std::string& profileText) {
-    const CFraudHeaders headers(profileText);
-    return headers.GetHeaderLines();
+void CTransaction::SetWindowSizeReader(std::function<WindowSize()> reader) {
+    m_fraudHeaders->SetWindowSizeReader(std::move(reader));
+}
+
+const std::vector<std::string>& CTransaction::GetFraudHeaderLines() const {
+    return m_fraudHeaders->GetHeaderLines();
 }
 
 void CTransaction::SetClientCredentials(const std::string& clientId,
@@ -84,7 +86,9 @@ void CTransaction::AppendApiHeaders(const std::string& bearerToken) {
     m_transport->AppendHeader(kAcceptLine);
     m_transport->AppendHeader(kContentTypeLine);
     m_transport->AppendHeader(kBearerPrefix + bearerToken);
-    for (const std::string& line : m_fraudHeaderLines) {
+    // Built now, not at start-up: the network, the screens and the window change during a day.
+    m_fraudHeaders->Build();
+    for (const std::string& line : m_fraudHeaders->GetHeaderLines()) {
         m_transport->AppendHeader(line);
     }
 }

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "Curl.h"
+#include "DeviceFacts.h"
 #include "Obligations.h"
+
+class CFraudHeaders;
 
 // The filer's one object for talking to HMRC. The main window creates it with itself, hands it
 // the profile's credentials and base URL, and calls one method per HMRC operation. Each method
@@ -14,8 +17,8 @@
 // kept state (status, communication error code, tokens, obligations, receipt lines).
 class CTransaction {
 public:
-    // The fraud-prevention lines are made once here, from the agent profile's text. `limits`
-    // bounds every transfer (tests lower the time-outs).
+    // The fraud-prevention lines name the agent profile's text (by its digest) and are made
+    // afresh for every VAT request. `limits` bounds every transfer (tests lower the time-outs).
     explicit CTransaction(const std::string& profileText = {},
                           const CCurl::Limits& limits = CCurl::Limits{});
     virtual ~CTransaction();
@@ -33,6 +36,8 @@ public:
     void SetRefreshToken(const std::string& token) { m_refreshToken = token; }
     void SetAuthorisedByRefresh(bool byRefresh) { m_authorisedByRefresh = byRefresh; }
     void SetReturnBody(const std::string& body) { m_returnBody = body; }
+    // The size of the window the user works in, asked for every VAT request.
+    void SetWindowSizeReader(std::function<WindowSize()> reader);
 
     // The HMRC operations.
     // A status for which IsJourneyStarted holds when the journey started and the sign-in address
@@ -100,12 +105,12 @@ public:
     const std::string& GetReturnBody() const { return m_returnBody; }
     const std::vector<CObligationData>& GetObligations() const { return m_obligations; }
     const std::vector<std::string>& GetReceiptLines() const { return m_receiptLines; }
-    const std::vector<std::string>& GetFraudHeaderLines() const { return m_fraudHeaderLines; }
+    // The fraud-prevention lines of the last VAT request.
+    const std::vector<std::string>& GetFraudHeaderLines() const;
     CCurl& GetTransport() { return *m_transport; }
     const CCurl& GetTransport() const { return *m_transport; }
 
 private:
-    static std::vector<std::string> MakeFraudHeaderLines(const std::string& profileText);
     // Sets the URL of the next transfer, or none when the base URL is not one secrets may travel
     // to (the transfer then fails as a bad URL).
     void SetRequestUrl(const std::string& path);
@@ -132,7 +137,7 @@ private:
     std::string m_clientId;
     std::string m_clientSecret;
     std::string m_serviceBaseUrl;
-    std::vector<std::string> m_fraudHeaderLines;
+    std::unique_ptr<CFraudHeaders> m_fraudHeaders;
     bool m_authorisedByRefresh = false;
     bool m_issuedTokens = false;
     std::string m_tokenStoreFailure;

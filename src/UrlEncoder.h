@@ -2,22 +2,9 @@
 
 #include <string>
 
-// The percent encoder of the fraud-prevention header values: exactly twenty reserved
-// characters become %XX; every other byte, UTF-8 and control bytes included, passes unchanged.
-class CUrlEncoder {
-public:
-    virtual ~CUrlEncoder();
-    void SetInput(std::string input) { m_input = std::move(input); }
-    virtual std::string Encode();
-
-    static std::string EncodeText(const std::string& input);
-
-private:
-    std::string m_input;
-    std::string m_output;
-};
-
-// The encoding of form values sent to HMRC's OAuth endpoints (client id and secret, code,
-// refresh token): every byte but A-Z a-z 0-9 - . _ ~ becomes %XX, so a pasted value can never
-// add parameters of its own. Typical values are unchanged.
+// The one percent encoder of everything the filer sends to HMRC as a value: the form values of
+// the OAuth requests (client id and secret, code, refresh token) and every key and value inside
+// the fraud-prevention headers. Every byte but A-Z a-z 0-9 - . _ ~ becomes %XX (a UTF-8
+// character byte by byte), so no value can add parameters, pairs or list items of its own.
+// Typical values are unchanged.
 std::string FormValueEncode(const std::string& value);

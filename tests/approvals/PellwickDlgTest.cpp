@@ -146,7 +146,8 @@ TEST_F(PellwickWindow, ExitAsksFirstAndEscapeDoesNot) {
     ui.QueueAnswer(MessageAnswer::No);
     ui.QueueAnswer(MessageAnswer::Yes);
     auto* exit = window->findChild<QPushButton*>("exitButton");
-    QTest::mouseClick(exit, Qt::LeftButton);
+    exit->setFocus();
+    QTest::keyClick(exit, Qt::Key_Return);  // Enter on the focused Exit is Exit
     EXPECT_TRUE(window->isVisible());
     QTest::mouseClick(exit, Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());

@@ -4,11 +4,14 @@
 namespace calvenor::test {
 namespace {
 
-const std::string kBody =
-    R"({"periodKey":"18A1","vatDueSales":"100.00","vatDueAcquisitions":"0.00",)"
-    R"("totalVatDue":"100.00","vatReclaimedCurrPeriod":"20.50","netVatDue":"79.50",)"
-    R"("totalValueSalesExVAT":"500","totalValuePurchasesExVAT":"100",)"
-    R"("totalValueGoodsSuppliedExVAT":"0","totalAcquisitionsExVAT":"0","finalised":true})";
+// The body HMRC receives for period 18A1 and the nine figure texts `b`.
+std::string Body(const BoxTexts& b) {
+    return R"({"periodKey":"18A1","vatDueSales":")" + b[0] + R"(","vatDueAcquisitions":")" + b[1] +
+           R"(","totalVatDue":")" + b[2] + R"(","vatReclaimedCurrPeriod":")" + b[3] +
+           R"(","netVatDue":")" + b[4] + R"(","totalValueSalesExVAT":")" + b[5] +
+           R"(","totalValuePurchasesExVAT":")" + b[6] + R"(","totalValueGoodsSuppliedExVAT":")" +
+           b[7] + R"(","totalAcquisitionsExVAT":")" + b[8] + R"(","finalised":true})";
+}
 
 template <typename Window>
 BoxTexts Shown(QWidget* modal) {
@@ -77,7 +80,7 @@ TEST_P(AcceptedReturn, ShowsTheReceiptKeepsOneCopyAndLeavesNothingToFile) {
 
     ASSERT_EQ(m_sandbox.FiledReturns().size(), 1u);
     const auto filed = m_sandbox.FiledReturns()[0];
-    EXPECT_EQ(filed.requestBody, kBody);
+    EXPECT_EQ(filed.requestBody, Body(kFigures));
     EXPECT_EQ(m_captions.last(), "VAT Submission Results : Success");
     EXPECT_TRUE(m_receipt.starts_with("Submisssion Successful\n")) << m_receipt;
     EXPECT_NE(m_receipt.find(filed.receiptId), std::string::npos) << m_receipt;
@@ -96,6 +99,24 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CloseRow{"Ok", Press("okButton")}, CloseRow{"Escape", Key(Qt::Key_Escape)},
                     CloseRow{"CloseBox", [](QWidget* modal) { modal->close(); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Figures typed with no digit before the point are cut to two decimals like any other, so HMRC
+// receives exactly what the confirmation showed.
+TEST_F(FilingFlowTest, LeadingPointFiguresAreFiledAsConfirmed) {
+    ReadyToFile();
+    const BoxTexts typed = {".555", ".12345", "", "-.5", "", ".999", "-.", ".", "-.555"};
+    File({[&](QWidget* modal) {
+              for (int box = 1; box <= 9; ++box)
+                  QTest::keyClicks(qobject_cast<CVatEntry*>(modal)->Box(box),
+                                   QString::fromStdString(typed[box - 1U]));
+              Click(modal, "continueButton");
+          },
+          kSubmit, Press("okButton")});
+    const BoxTexts confirmed = {"0.55", "0.12", "0.67", "-0.50", "1.17", "0", "0", "0", "-0"};
+    EXPECT_EQ(m_confirmShown, std::vector<BoxTexts>{confirmed});
+    ASSERT_EQ(m_sandbox.FiledReturns().size(), 1u);
+    EXPECT_EQ(m_sandbox.FiledReturns()[0].requestBody, Body(confirmed));
+}
 
 // HMRC files the return, then the connection dies before its answer arrives.
 TEST_F(FilingFlowTest, DroppedSubmissionIsSentOnceAndExplained) {

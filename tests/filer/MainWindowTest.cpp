@@ -357,7 +357,10 @@ TEST_P(ExitQuestion, EndsOnlyOnYesAndDeletesTheAuthorisationOnlyWhenTicked) {
             EXPECT_FALSE(box->isChecked()) << "the box must be unticked at every showing";
             if (answer.tick)
                 box->click();
-            Click(modal, answer.yes ? "yesButton" : "noButton");
+            // Answered with Enter on the focused button: on No it must not mean the default Yes.
+            auto* button = modal->findChild<QPushButton*>(answer.yes ? "yesButton" : "noButton");
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Return);
         }});
         if (GetParam().closeBox)
             window.close();
@@ -390,6 +393,9 @@ TEST_F(FilerWindowTest, EscapeAndEnterDoNotCloseTheWindow) {
     QTest::keyClick(Combo("companyCombo"), Qt::Key_Enter);
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(m_recorder.Beeps().empty()) << "no exit question was asked";
+    Button("startAuthorisationButton")->setFocus();  // but Enter presses a focused button
+    QTest::keyClick(Button("startAuthorisationButton"), Qt::Key_Return);
+    EXPECT_FALSE(Edit("urlEdit")->text().isEmpty());
 }
 
 TEST_F(FilerWindowTest, TokenStoreThatCannotBePreparedIsLoggedAndExitStillEnds) {

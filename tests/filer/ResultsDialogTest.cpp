@@ -109,6 +109,12 @@ TEST_F(ResultsWindow, EnterSavesTheReceiptFileOverAnOlderOne) {
     EXPECT_TRUE(request.promptOverwrite);
     EXPECT_TRUE(MatchesGolden("receipt_file.txt", ReadFile(target)));
     EXPECT_TRUE(results.isVisible());
+
+    // On a focused button Enter presses that button.
+    Button("okButton")->setFocus();
+    QTest::keyClick(Button("okButton"), Qt::Key_Return);
+    EXPECT_FALSE(results.isVisible());
+    EXPECT_EQ(ui.FileDialogs().size(), 1U);
 }
 
 TEST_F(ResultsWindow, CancelledOrFailedSaveLeavesNoFile) {

@@ -1,6 +1,6 @@
 // The device facts behind the fraud-prevention headers, their text forms, and the header set built
-// from fixed facts. The real machine's set is checked against HMRC's rules in
-// SandboxJourneyTest.cpp.
+// from fixed facts. The real machine's set is checked against HMRC's rules by a filing in
+// tests/filer/FraudFeedbackTest.cpp.
 #include "FraudHeaders.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +8,13 @@
 #include <QSettings>
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
+#include <set>
 
-#include "AdapterInfo.h"
 #include "DeviceFacts.h"
+#include "FraudHeaderValidator.h"
+#include "Log.h"
 #include "TestSupport.h"
 
 namespace {
@@ -36,35 +40,52 @@ NetworkInterface::Address V6(std::vector<std::uint8_t> bytes) {
     return {Family::IPv6, bytes};
 }
 
-NetworkInterface Loopback() {
-    NetworkInterface lo;
-    lo.name = "lo";
-    lo.loopback = true;
-    lo.hardwareAddress = {0, 0, 0, 0, 0, 0};
-    lo.addresses = {V4(127, 0, 0, 1), V6({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1})};
-    return lo;
+NetworkInterface Interface(const char* name, bool up, std::vector<std::uint8_t> mac,
+                           std::vector<NetworkInterface::Address> addresses) {
+    NetworkInterface item;
+    item.name = name;
+    item.up = up;
+    item.loopback = item.name == "lo";
+    item.hardwareAddress = std::move(mac);
+    item.addresses = std::move(addresses);
+    return item;
 }
 
-NetworkInterface Ethernet() {
-    NetworkInterface eth;
-    eth.name = "eth0";
-    eth.hardwareAddress = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-    eth.addresses = {V4(192, 168, 1, 20)};
-    return eth;
+const NetworkInterface kLoopback =
+    Interface("lo", true, {0, 0, 0, 0, 0, 0},
+              {V4(127, 0, 0, 1), V6({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1})});
+const NetworkInterface kWifiDown =
+    Interface("wlan0", false, {0xAA, 0xBB, 0xCC, 0x01, 0x02, 0x03}, {V4(10, 0, 0, 9)});
+
+// An office PC: a card with a link-local and a global IPv6 address, an all-zero virtual link, a
+// Wi-Fi card that is down, a VLAN sharing the card's address, and a VPN tunnel, whose hardware
+// address is an IP address.
+std::vector<NetworkInterface> OfficeInterfaces() {
+    return {kLoopback,
+            Interface("eth0", true, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E},
+                      {V4(192, 168, 1, 20),
+                       V6({0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x1a, 0x2b, 0xff, 0xfe, 0x3c}),
+                       V6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01})}),
+            Interface("dummy0", true, {0, 0, 0, 0, 0, 0}, {V4(169, 254, 3, 4)}),
+            kWifiDown,
+            Interface("eth0.100", true, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, {V4(10, 1, 0, 5)}),
+            Interface("tun0", true, {10, 8, 0, 2}, {V4(10, 8, 0, 2)})};
 }
 
-// Fixed facts of a plausible office PC; each test changes what it is about.
+// Fixed facts, odd where a real machine can be odd; each call of the session below changes some.
 class FakeFacts : public CDeviceFacts {
 public:
     bool adaptersAnswer = true;
-    std::vector<NetworkInterface> interfaces = {Loopback(), Ethernet()};
+    std::vector<NetworkInterface> interfaces = OfficeInterfaces();
     std::string deviceId = "3f2504e0-4f89-41d3-9a0c-0305e82c3301";
     std::string osVersion = "Debian GNU/Linux 12 (bookworm)";
-    std::string manufacturer = "Dell Inc.\n";
-    std::string model = "OptiPlex 7090\n";
-    std::string loginName = "jsmith";
+    std::string manufacturer = "Smith & Sons <UK> {x}\n";
+    std::string model = "\tModel=X?\\`^\r\nX-Injected: 1\n";
+    std::string loginName = "Zo\xC3\xAB O\"Brien|a b";
     bool timeZoneKnown = true;
-    ScreenFacts screen{1920, 1080, 120, 32};
+    CivilTime now{2026, 3, 7, 9, 5, 3, 42};
+    std::vector<ScreenFacts> screens = {{1920, 1080, 120, 32}, {1280, 1024, 96, 24}};
+    WindowSize window{800, 600};
 
     bool ReadInterfaces(std::vector<NetworkInterface>& out) const override {
         out = adaptersAnswer ? interfaces : std::vector<NetworkInterface>{};
@@ -81,24 +102,9 @@ public:
         u = {2026, 3, 28, 23, 30, 0, 0};
         return timeZoneKnown;
     }
-    CivilTime UtcNow() const override { return {2026, 3, 7, 9, 5, 3, 42}; }
-    ScreenFacts Screen() const override { return screen; }
+    CivilTime UtcNow() const override { return now; }
+    std::vector<ScreenFacts> Screens() const override { return screens; }
 };
-
-std::vector<std::string> Names(const std::vector<std::string>& lines) {
-    std::vector<std::string> names;
-    for (const auto& line : lines)
-        names.push_back(line.substr(0, line.find(':')));
-    return names;
-}
-
-std::string LineNamed(const std::vector<std::string>& lines, const std::string& name) {
-    for (const auto& line : lines) {
-        if (line.rfind(name + ": ", 0) == 0)
-            return line;
-    }
-    return {};
-}
 
 const std::vector<std::string> kAllNames = {
     "Gov-Client-Connection-Method", "Gov-Client-MAC-Addresses",
@@ -109,45 +115,48 @@ const std::vector<std::string> kAllNames = {
     "Gov-Client-Window-Size",       "Gov-Vendor-License-IDs",
     "Gov-Vendor-Product-Name"};
 
-std::vector<std::string> Without(std::vector<std::string> names,
-                                 const std::vector<std::string>& gone) {
-    for (const auto& name : gone)
-        names.erase(std::remove(names.begin(), names.end(), name), names.end());
-    return names;
+std::string NameOf(const std::string& line) {
+    return line.substr(0, line.find(':'));
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 }  // namespace
 
 // ---- Text forms of the facts ----
 
-// Forms that the exact header set and the adapter list below pin already are not repeated here.
-TEST(DeviceFacts, AddressesTakeHmrcsFormsAndUnreportableOnesAreLeftOut) {
+// Forms that the header session below pins already are not repeated here.
+TEST(DeviceFacts, OnlyAddressesThatMeanSomethingOffTheLinkAreReported) {
     ExpectRows({
-        {"mac uppercase", FormatMacAddress({0xab, 0xcd, 0xef, 0x0f, 0xf0, 0x09}),
-         "AB%3ACD%3AEF%3A0F%3AF0%3A09"},
-        {"mac eight bytes", FormatMacAddress({1, 2, 3, 4, 5, 6, 7, 8}),
-         "01%3A02%3A03%3A04%3A05%3A06%3A07%3A08"},
-        {"ipv4", FormatLocalAddress(V4(10, 0, 0, 255)), "10.0.0.255"},
-        {"ipv6 global",
+        {"ipv6 compressed",
          FormatLocalAddress(
              V6({0x2a, 0x00, 0x23, 0xc5, 0xfe, 0x1a, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0x10})),
-         "2a00%3A23c5%3Afe1a%3A1%3A%3A10"},
-        {"ipv6 trailing zeros", FormatLocalAddress(V6({0x20, 0x01, 0x0d, 0xb8})),
-         "2001%3Adb8%3A%3A"},
-        {"ipv6 unique local",
-         FormatLocalAddress(V6({0xfd, 0x12, 0x34, 0x56, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1})),
-         "fd12%3A3456%3A%3A1"},
-        {"ipv6 site local", FormatLocalAddress(V6({0xfe, 0xc0, 0, 0, 0, 0, 0, 0, 1})), ""},
-        {"ipv6 teredo zero server", FormatLocalAddress(V6({0x20, 0x01, 0x00, 0x00})), ""},
+         "2a00:23c5:fe1a:1::10"},
+        {"ipv6 site local", FormatLocalAddress(V6({0xfe, 0xc0, 0, 0, 0, 0, 0, 0, 1})),
+         "fec0::100:0:0:0"},
+        {"ipv6 link local upper end", FormatLocalAddress(V6({0xfe, 0xbf, 0, 0, 0, 0, 0, 0, 1})),
+         ""},
+        {"ipv6 loopback", FormatLocalAddress(V6({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1})),
+         ""},
+        {"ipv4 loopback net", FormatLocalAddress(V4(127, 0, 0, 2)), ""},
+        {"ipv4 beside link local", FormatLocalAddress(V4(169, 253, 1, 1)), "169.253.1.1"},
         {"ipv6 short", FormatLocalAddress({Family::IPv6, {0x20, 0x01}}), ""},
-        {"ipv4 short", FormatLocalAddress({Family::IPv4, {10, 0, 0}}), ""},
     });
 }
 
-TEST(DeviceFacts, TimesScreensAndTextsTakeHmrcsForms) {
+TEST(DeviceFacts, TimesAndTextsTakeHmrcsForms) {
     ExpectRows({
-        {"offset uk winter",
-         FormatUtcOffset({2026, 1, 15, 12, 0, 0, 0}, {2026, 1, 15, 12, 0, 0, 0}), "+00:00"},
         {"offset india", FormatUtcOffset({2026, 1, 15, 17, 30, 0, 0}, {2026, 1, 15, 12, 0, 0, 0}),
          "+05:30"},
         {"offset newfoundland",
@@ -160,10 +169,6 @@ TEST(DeviceFacts, TimesScreensAndTextsTakeHmrcsForms) {
          "2026-12-31T23:59:59.999Z"},
         {"scaling 110 drops remainder", FormatScalingFactor(110), "1.14"},
         {"scaling 72", FormatScalingFactor(72), "0.75"},
-        {"scaling unknown", FormatScalingFactor(0), "0.00"},
-        {"scaling 960", FormatScalingFactor(960), "10.00"},
-        {"screens without height", FormatScreens({1920, 0, 96, 24}),
-         "&scaling-factor=1.00&colour-depth=24"},
         {"clean only blanks", CleanFactText(" \n "), ""},
         {"cut at limit", CleanFactText(std::string(300, 'x')), std::string(255, 'x')},
         {"cut never splits utf8", CleanFactText(std::string(254, 'x') + "\xC3\xA9"),
@@ -231,163 +236,134 @@ TEST_F(DeviceId, ADamagedStoreIsRewrittenAndAnUnwritableOneGivesNone) {
 
 // ---- The header set ----
 
-TEST(FraudHeaders, BuildsTheFullSetInOrderAndBuildingAgainReplacesIt) {
-    FakeFacts facts;
-    facts.interfaces.back().addresses.push_back(
-        V6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}));
-    CFraudHeaders headers("abc", facts);
-    const std::vector<std::string> expected = {
-        "Gov-Client-Connection-Method: DESKTOP_APP_DIRECT",
-        "Gov-Client-MAC-Addresses: 00%3A1A%3A2B%3A3C%3A4D%3A5E",
-        "Gov-Client-Device-ID: 3f2504e0-4f89-41d3-9a0c-0305e82c3301",
-        "Gov-Client-Local-IPs-Timestamp: 2026-03-07T09:05:03.042Z",
-        "Gov-Client-Local-IPs: 192.168.1.20,2001%3Adb8%3A%3A1",
-        "Gov-Vendor-Version: Calvenor=2.12.2",
-        "Gov-Client-User-Agent: os-family=Linux&os-version=Debian%20GNU%2FLinux%2012%20%28bookworm"
-        "%29&device-manufacturer=Dell%20Inc.&device-model=OptiPlex%207090",
-        "Gov-Client-User-IDs: os=jsmith", "Gov-Client-Timezone: UTC+01:00",
-        "Gov-Client-Screens: width=1920&height=1080&scaling-factor=1.25&colour-depth=32",
-        "Gov-Client-Window-Size: width=363&height=411",
-        // SHA-256 of "abc".
-        "Gov-Vendor-License-IDs: "
-        "Calvenor=ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
-        "Gov-Vendor-Product-Name: Calvenor"};
-    EXPECT_EQ(headers.GetHeaderLines(), expected);
-    headers.Build();
-    EXPECT_EQ(headers.GetHeaderLines(), expected);
-}
-
-// A missing fact removes or empties only its own lines; fact texts are cleaned of control bytes
-// (no header can be injected) and their reserved characters encoded, while the separators between
-// the parts of a value stay literal.
-TEST(FraudHeaders, EachFactShapesOnlyItsOwnLines) {
-    struct Row {
+// One filer session after another: each call changes some facts, builds the set for one request
+// and checks the lines it names ("Name: value" sent exactly so, a bare "Name" left out). Every
+// call also checks the order of the rest, and that HMRC's checks find nothing wrong but the
+// headers left out.
+TEST(FraudHeaders, EveryRequestDescribesTheMachineAsItIsThen) {
+    calvenor::test::IsolatedHome home;
+    CLog::ResetForTesting();
+    struct Call {
         const char* name;
         std::function<void(FakeFacts&)> change;
-        std::vector<std::string> gone, lines;
+        std::vector<std::string> lines;
+        bool newSession = false;
     };
-    const auto odd = [](FakeFacts& f) {
-        f.osVersion = "12";
-        f.manufacturer = "Smith & Sons";
-        f.model = "Model=X?";
-        f.loginName = "j&smith";
-    };
-    const auto controls = [](FakeFacts& f) {
-        f.manufacturer = "  Evil\r\nX-Injected: 1\n";
-        f.model = "\t\x01Model\x7F 9 \n";
-        f.loginName = "bob\n";
-        f.osVersion = "Linux\r\n";
-        f.deviceId = "3f2504e0-4f89-41d3-9a0c-0305e82c3301\n";
-    };
-    const Row rows[] = {
-        {"only loopback addresses keep the time stamp",
-         [](FakeFacts& f) { f.interfaces.back().addresses.clear(); },
-         {"Gov-Client-Local-IPs"},
-         {}},
-        {"a failed adapter query removes the four network lines",
-         [](FakeFacts& f) { f.adaptersAnswer = false; },
-         {"Gov-Client-MAC-Addresses", "Gov-Client-Device-ID", "Gov-Client-Local-IPs-Timestamp",
-          "Gov-Client-Local-IPs"},
-         {}},
-        {"no login name", [](FakeFacts& f) { f.loginName.clear(); }, {"Gov-Client-User-IDs"}, {}},
-        {"unknown time zone",
-         [](FakeFacts& f) { f.timeZoneKnown = false; },
-         {"Gov-Client-Timezone"},
-         {}},
-        {"no device id or hardware address",
+    const Call calls[] = {
+        {"odd names, three cards, two screens",
+         [](FakeFacts&) {},
+         {"Gov-Client-Connection-Method: DESKTOP_APP_DIRECT",
+          "Gov-Client-MAC-Addresses: 00%3A1A%3A2B%3A3C%3A4D%3A5E,AA%3ABB%3ACC%3A01%3A02%3A03",
+          "Gov-Client-Device-ID: 3f2504e0-4f89-41d3-9a0c-0305e82c3301",
+          "Gov-Client-Local-IPs-Timestamp: 2026-03-07T09:05:03.042Z",
+          "Gov-Client-Local-IPs: 192.168.1.20,2001%3Adb8%3A%3A1,10.1.0.5,10.8.0.2",
+          "Gov-Vendor-Version: Calvenor=2.12.2",
+          "Gov-Client-User-Agent: os-family=Linux&os-version=Debian%20GNU%2FLinux%2012%20%28"
+          "bookworm%29&device-manufacturer=Smith%20%26%20Sons%20%3CUK%3E%20%7Bx%7D"
+          "&device-model=Model%3DX%3F%5C%60%5EX-Injected%3A%201",
+          "Gov-Client-User-IDs: os=Zo%C3%AB%20O%22Brien%7Ca%20b", "Gov-Client-Timezone: UTC+01:00",
+          "Gov-Client-Screens: width=1920&height=1080&scaling-factor=1.25&colour-depth=32,"
+          "width=1280&height=1024&scaling-factor=1.00&colour-depth=24",
+          "Gov-Client-Window-Size: width=800&height=600",
+          // SHA-256 of "abc", never the profile itself.
+          "Gov-Vendor-License-IDs: "
+          "Calvenor=ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+          "Gov-Vendor-Product-Name: Calvenor"}},
+        {"window resized",
          [](FakeFacts& f) {
-             f.deviceId.clear();
-             f.interfaces.back().hardwareAddress.clear();
+             f.window = {1024, 700};
          },
-         {},
-         {"Gov-Client-MAC-Addresses: ", "Gov-Client-Device-ID: "}},
-        {"unreadable firmware",
+         {"Gov-Client-Window-Size: width=1024&height=700"}},
+        {"network changed",
          [](FakeFacts& f) {
-             f.manufacturer.clear();
-             f.model.clear();
+             f.now = {2026, 3, 7, 9, 35, 10, 500};
+             f.interfaces[1].addresses = {V4(192, 168, 7, 31)};
+             f.interfaces[3].up = true;
          },
-         {},
-         {"Gov-Client-User-Agent: os-family=Linux&os-version=Debian%20GNU%2FLinux%2012%20%28"
-          "bookworm%29&device-manufacturer=&device-model="}},
-        {"reserved characters",
-         odd,
-         {},
-         {"Gov-Client-User-Agent: os-family=Linux&os-version=12"
-          "&device-manufacturer=Smith%20%26%20Sons&device-model=Model%3DX%3F",
-          "Gov-Client-User-IDs: os=j%26smith"}},
-        {"control bytes",
-         controls,
-         {},
-         {"Gov-Client-User-Agent: os-family=Linux&os-version=Linux"
-          "&device-manufacturer=EvilX-Injected%3A%201&device-model=Model%209",
-          "Gov-Client-User-IDs: os=bob"}},
-        {"screens without a size",
+         {"Gov-Client-Local-IPs-Timestamp: 2026-03-07T09:35:10.500Z",
+          "Gov-Client-Local-IPs: 192.168.7.31,10.0.0.9,10.1.0.5,10.8.0.2",
+          "Gov-Client-MAC-Addresses: 00%3A1A%3A2B%3A3C%3A4D%3A5E,AA%3ABB%3ACC%3A01%3A02%3A03"}},
+        {"a screen without a size",
          [](FakeFacts& f) {
-             f.screen = {0, 1080, 96, 24};
+             f.screens = {{0, 0, 96, 24}};
          },
-         {},
-         {"Gov-Client-Screens: &scaling-factor=1.00&colour-depth=24"}},
+         {"Gov-Client-Screens"}},
+        {"no screen at all", [](FakeFacts& f) { f.screens.clear(); }, {"Gov-Client-Screens"}},
+        {"interfaces unreadable and time zone unknown",
+         [](FakeFacts& f) {
+             f.adaptersAnswer = false;
+             f.timeZoneKnown = false;
+             f.screens = {{1920, 1080, 120, 32}};
+         },
+         {"Gov-Client-MAC-Addresses", "Gov-Client-Local-IPs-Timestamp", "Gov-Client-Local-IPs",
+          "Gov-Client-Timezone",
+          "Gov-Client-Screens: width=1920&height=1080&scaling-factor=1.25&colour-depth=32"}},
+        {"only loopback is up",
+         [](FakeFacts& f) {
+             f.adaptersAnswer = f.timeZoneKnown = true;
+             f.interfaces = {kLoopback, kWifiDown};
+         },
+         {"Gov-Client-MAC-Addresses: AA%3ABB%3ACC%3A01%3A02%3A03",
+          "Gov-Client-Local-IPs-Timestamp: 2026-03-07T09:35:10.500Z", "Gov-Client-Local-IPs"}},
+        {"next session: no login name, identifier, firmware names or window",
+         [](FakeFacts& f) {
+             f.loginName = f.deviceId = f.manufacturer = f.model = "";
+             f.window = {};
+         },
+         {"Gov-Client-User-IDs", "Gov-Client-Device-ID", "Gov-Client-Window-Size",
+          "Gov-Client-Local-IPs",
+          "Gov-Client-User-Agent: os-family=Linux&os-version=Debian%20GNU%2FLinux%2012%20%28"
+          "bookworm%29&device-manufacturer=&device-model="},
+         true},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        FakeFacts facts;
-        row.change(facts);
-        const auto lines = CFraudHeaders("{}", facts).GetHeaderLines();
-        EXPECT_EQ(Names(lines), Without(kAllNames, row.gone));
-        for (const auto& expected : row.lines)
-            EXPECT_EQ(LineNamed(lines, expected.substr(0, expected.find(':'))), expected);
-        for (const auto& line : lines) {
-            for (unsigned char c : line)
-                EXPECT_TRUE(c >= 0x20 && c != 0x7F) << "control byte in: " << line;
+    FakeFacts facts;
+    std::unique_ptr<CFraudHeaders> headers;
+    std::map<std::string, int> omittedSessions;
+    std::set<std::string> omittedThisSession;
+    for (const auto& call : calls) {
+        SCOPED_TRACE(call.name);
+        call.change(facts);
+        if (!headers || call.newSession) {
+            headers = std::make_unique<CFraudHeaders>("abc", facts);
+            headers->SetWindowSizeReader([&facts] { return facts.window; });
+            omittedThisSession.clear();
         }
+        headers->Build();
+        const auto& lines = headers->GetHeaderLines();
+
+        std::vector<std::string> names = kAllNames;
+        std::set<std::string> gone;
+        for (const auto& expected : call.lines) {
+            if (expected.find(':') != std::string::npos) {
+                const auto line = std::find_if(lines.begin(), lines.end(), [&](const auto& l) {
+                    return NameOf(l) == NameOf(expected);
+                });
+                EXPECT_EQ(line == lines.end() ? "" : *line, expected);
+                continue;
+            }
+            std::erase(names, expected);
+            gone.insert(Lower(expected));
+            if (omittedThisSession.insert(expected).second)
+                ++omittedSessions[expected];
+        }
+        std::vector<std::string> sent;
+        for (const auto& line : lines)
+            sent.push_back(NameOf(line));
+        EXPECT_EQ(sent, names);
+        // Raw bytes, empty values and values starting with a separator are errors there too.
+        for (const auto& error : calvenor::sandbox::ValidateFraudHeaders(lines).errors)
+            EXPECT_TRUE(gone.count(error.header)) << error.header << ": " << error.message;
     }
-}
 
-TEST(FraudHeaders, LicenceLineCarriesADigestAndNoByteOfTheProfile) {
-    FakeFacts facts;
-    const std::string profile =
-        R"({"client_id":"Qz8","client_secret":"s3cr3t-value","clients":[{"company_name":"ACME"}]})";
-    const auto licence = [&](const std::string& text) {
-        return LineNamed(CFraudHeaders(text, facts).GetHeaderLines(), "Gov-Vendor-License-IDs");
-    };
-    EXPECT_EQ(licence(profile), "Gov-Vendor-License-IDs: Calvenor=" + Sha256Hex(profile));
-    EXPECT_NE(licence(profile + " "), licence(profile));
-}
-
-// ---- Adapters ----
-
-TEST(AdapterInfo, TakesTheFirstRealHardwareAddressAndListsAddressesInOrder) {
-    FakeFacts facts;
-    NetworkInterface tunnel;
-    tunnel.name = "tun0";
-    tunnel.addresses = {V4(10, 8, 0, 2)};
-    NetworkInterface dummy;
-    dummy.name = "dummy0";
-    dummy.hardwareAddress = {0, 0, 0, 0, 0, 0};
-    NetworkInterface wifi;
-    wifi.name = "wlan0";
-    wifi.hardwareAddress = {0xAA, 0xBB, 0xCC, 0x01, 0x02, 0x03};
-    facts.interfaces = {Loopback(), tunnel, dummy, Ethernet(), wifi};
-    CAdapterInfo info(facts);
-    ASSERT_TRUE(info.Collect());
-    EXPECT_EQ(info.GetMacAddress(), "00%3A1A%3A2B%3A3C%3A4D%3A5E");
-    facts.interfaces = {Loopback(), tunnel};
-    ASSERT_TRUE(info.Collect());
-    EXPECT_EQ(info.GetMacAddress(), "");
-
-    NetworkInterface first = Ethernet();
-    first.addresses = {V4(192, 168, 1, 20),
-                       V6({0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x1a, 0x2b, 0xff, 0xfe, 0x3c}),
-                       V4(192, 168, 1, 21)};
-    NetworkInterface second;
-    second.name = "eth1";
-    second.addresses = {V4(10, 0, 0, 5), V6({0x20, 0x01, 0x00, 0x00, 0x41, 0x36, 0xe3, 0x78}),
-                        V6({0x2a, 0x02, 0x0c, 0x7f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x07})};
-    facts.interfaces = {Loopback(), first, second};
-    EXPECT_EQ(info.GetLocalIPs(), "192.168.1.20,192.168.1.21,10.0.0.5,2a02%3Ac7f%3A%3A7");
-    facts.interfaces = {Loopback()};
-    EXPECT_EQ(info.GetLocalIPs(), "");
-    facts.interfaces = {Loopback(), first};
-    facts.adaptersAnswer = false;
-    EXPECT_EQ(info.GetLocalIPs(), "");
+    // The log names each header left out, with its reason, once per session.
+    const std::string log = calvenor::test::ReadFile(home.LogPath());
+    for (const auto& name : kAllNames)
+        EXPECT_EQ(Count(log, "Fraud-prevention header " + name + " not sent: "),
+                  static_cast<std::size_t>(omittedSessions[name]))
+            << name;
+    EXPECT_NE(log.find("Gov-Client-Screens not sent: no screen with a known size, scaling and "
+                       "colour depth\r\n"),
+              std::string::npos)
+        << log;
+    CLog::ResetForTesting();
 }

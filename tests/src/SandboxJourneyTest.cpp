@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iostream>
 
 #include "DeviceFacts.h"
-#include "FraudHeaders.h"
 #include "Log.h"
 #include "ReturnData.h"
 #include "SandboxServer.h"
@@ -54,13 +52,11 @@ protected:
     void SetUp() override {
         CLog::ResetForTesting();
         ASSERT_TRUE(m_sandbox.Start()) << m_sandbox.LastError();
-        SetScreenFacts({1920, 1080, 96, 24});
         m_transaction = std::make_unique<CTransaction>(kProfile);
         T().SetClientCredentials(std::string(sandbox::kDemoClientId),
                                  std::string(sandbox::kDemoClientSecret));
         T().SetServiceBaseUrl(m_sandbox.BaseUrl());
     }
-    void TearDown() override { SetScreenFacts({}); }
 
     static sandbox::SandboxOptions Options() {
         sandbox::SandboxOptions options;
@@ -145,37 +141,11 @@ TEST_F(SandboxJourneyTest, AuthorisesRenewsFilesOnceAndExplainsEveryRefusal) {
     EXPECT_EQ(T().GetHttpCode(), 400);
     EXPECT_EQ(TokenFileText(), renewed);
 
-    // This machine's real fraud-prevention set names the profile only by its digest and passes
-    // HMRC's own checks on both VAT endpoints.
-    const auto lineNamed = [](const std::vector<std::string>& lines, const std::string& name) {
-        for (const auto& line : lines) {
-            if (line.rfind(name + ": ", 0) == 0)
-                return line;
-        }
-        return std::string();
-    };
-    EXPECT_EQ(lineNamed(T().GetFraudHeaderLines(), "Gov-Vendor-License-IDs"),
-              "Gov-Vendor-License-IDs: Calvenor=" + Sha256Hex(kProfile));
-    const auto feedback = m_sandbox.FraudFeedback();
-    EXPECT_EQ(feedback.size(), 2u);
-    for (const auto& endpoint : feedback) {
-        const std::string name = endpoint.method + " " + endpoint.endpoint;
-        EXPECT_NE(endpoint.result.code, "INVALID_HEADERS") << name;
-        for (const auto& error : endpoint.result.errors)
-            ADD_FAILURE() << name << ": " << error.header << ": " << error.message;
-        // Warnings are expected (headers this program does not send by design); listed so a run
-        // shows what HMRC would query.
-        for (const auto& warning : endpoint.result.warnings)
-            std::cout << "[ warning ] " << name << ": " << warning.header << ": " << warning.message
-                      << "\n";
-    }
-
-    // The device identifier is kept between runs, in this user's settings store.
-    const std::string device = lineNamed(T().GetFraudHeaderLines(), "Gov-Client-Device-ID");
-    ASSERT_FALSE(device.empty());
-    EXPECT_TRUE(IsUuidText(device.substr(22))) << device;
-    EXPECT_EQ(lineNamed(CFraudHeaders(kProfile).GetHeaderLines(), "Gov-Client-Device-ID"), device);
-    EXPECT_TRUE(std::filesystem::exists(m_home.Root() / "config" / "Ostrel" / "Calvenor.conf"));
+    // The fraud-prevention set names the profile only by its digest.
+    const auto& lines = T().GetFraudHeaderLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Gov-Vendor-License-IDs: Calvenor=" + Sha256Hex(kProfile)),
+              lines.end());
 
     const std::string log = ReadFile(m_home.LogPath());
     for (const std::string& secret :

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 
+#include "ImportDialog.h"
 #include "ModalTestHelper.h"
 #include "TestSupport.h"
 #include "UiRecorder.h"
@@ -105,18 +108,38 @@ TEST_F(ConfirmWindow, SubmitFollowsTheDeclarationAndStartsDisabledEveryTime) {
     EXPECT_TRUE(confirm.IsSubmitClicked());
     Show(Confirmed());
     EXPECT_FALSE(confirm.IsSubmitClicked());
+}
 
-    // Enter closes with 1 in both programs but never submits, even from a focused Submit.
-    declaration->click();
-    submit->setFocus();
-    QTest::keyClick(&confirm, Qt::Key_Return);
-    CVatConfirm approvals(CaptureProgram::Approvals);
-    Show(Confirmed(), approvals);
-    QTest::keyClick(&approvals, Qt::Key_Return);
-    for (CVatConfirm* window : {&confirm, &approvals}) {
-        EXPECT_FALSE(window->isVisible());
-        EXPECT_EQ(window->result(), kDialogOk);
-        EXPECT_FALSE(window->IsSubmitClicked());
+// Enter presses the focused button as a click would; with no button focused it closes with 1,
+// which files nothing and ends an approval as Done does.
+TEST_F(ConfirmWindow, EnterPressesTheFocusedButtonElseClosesWithoutFiling) {
+    const std::tuple<CaptureProgram, const char*, std::string> rows[] = {
+        {CaptureProgram::Filer, "backButton", "closed 2"},
+        {CaptureProgram::Filer, "submitButton", "closed 1 submitted"},
+        {CaptureProgram::Filer, "declarationCheckBox", "closed 1"},
+        {CaptureProgram::Approvals, "backButton", "closed 2"},
+        {CaptureProgram::Approvals, "saveButton", "asked for a file name"},
+        {CaptureProgram::Approvals, "printButton", "Printing Error - check for printers"},
+        {CaptureProgram::Approvals, "doneButton", "closed 1"},
+        {CaptureProgram::Approvals, "box1Edit", "closed 1"}};
+    for (const auto& [program, focus, outcome] : rows) {
+        CVatConfirm window(program);
+        Show(Confirmed(), window);
+        if (auto* declaration = window.findChild<QCheckBox*>("declarationCheckBox"))
+            declaration->click();
+        ui.ClearRecords();
+        QWidget* focused = window.findChild<QWidget*>(focus);
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key_Return);
+        std::string happened = "closed " + std::to_string(window.result());
+        if (window.IsSubmitClicked())
+            happened += " submitted";
+        if (window.isVisible() && !ui.FileDialogs().empty())
+            happened = "asked for a file name";
+        else if (window.isVisible())
+            happened = ui.Messages().empty() ? "open" : ui.Messages()[0].text.toStdString();
+        EXPECT_EQ(happened, outcome) << focus;
+        window.reject();
     }
 }
 
@@ -149,27 +172,30 @@ QString TextOf(QWidget& window, const char* control) {
     return widget ? widget->property("text").toString() : "<missing>";
 }
 
-TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTexts) {
+// Every window that shows a client's name shows it as it is: no label takes it for markup.
+TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTextsAndDataAsPlainText) {
     CUiRecorder ui;
     CVatEntry filerEntry(CaptureProgram::Filer), approvalsEntry(CaptureProgram::Approvals);
     CVatConfirm filerConfirm(CaptureProgram::Filer), approvalsConfirm(CaptureProgram::Approvals);
+    CImportDialog import;
     const auto show = [](auto& window) {
         window.SetPeriod("2020-01-01", "2020-03-31");
-        window.SetVrn("123456789 : Acme Trading Ltd");
-        window.SetCompanyText("123456789 : Acme Trading Ltd");
+        window.SetVrn("123456789 : <b>Acme</b> & Sons");
+        window.SetCompanyText("123456789 : <b>Acme</b> & Sons");
         window.show();
     };
     show(filerEntry);
     show(approvalsEntry);
     show(filerConfirm);
     show(approvalsConfirm);
+    import.show();
     struct Row {
         QDialog* window;
         const char* control;  // objectName, or "" for the window caption
         QString text;
     };
     const Row rows[] = {
-        {&filerEntry, "", "Enter VAT Details  For VAT Number: 123456789 : Acme Trading Ltd"},
+        {&filerEntry, "", "Enter VAT Details  For VAT Number: 123456789 : <b>Acme</b> & Sons"},
         {&filerEntry, "titleLabel",
          "Enter VAT details for the period: 01 Jan 2020  To  31 Mar 2020"},
         {&filerEntry, "box3Label", "3.Total VAT due (the sum of boxes 1 and 2.)"},
@@ -177,13 +203,13 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTexts) {
         {&filerEntry, "cancelButton", "Cancel"},
         {&approvalsEntry, "", "Enter VAT Details For Approval"},
         {&approvalsEntry, "titleLabel",
-         "Enter VAT details for : VAT No. 123456789 : Acme Trading Ltd"},
+         "Enter VAT details for : VAT No. 123456789 : <b>Acme</b> & Sons"},
         {&approvalsEntry, "box3Label", "3.Total VAT due (the sum of boxes 1 and 2)"},
         {&approvalsEntry, "wholePounds9Label", "<missing>"},
         {&approvalsEntry, "backButton", "Back"},
         {&approvalsEntry, "hintLabel", "(Boxes 3 and 5 calculate automatically on Continue)"},
         {&filerConfirm, "",
-         "Confim VAT for Submission  For VAT Number: 123456789 : Acme Trading Ltd"},
+         "Confim VAT for Submission  For VAT Number: 123456789 : <b>Acme</b> & Sons"},
         {&filerConfirm, "titleLabel",
          "Confirm VAT details for the period:  01 Jan 2020  To  31 Mar 2020"},
         {&filerConfirm, "box5Label",
@@ -193,15 +219,21 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTexts) {
         {&filerConfirm, "saveButton", "<missing>"},
         {&approvalsConfirm, "", "Confirm VAT Values For Approval"},
         {&approvalsConfirm, "titleLabel",
-         "Confirm VAT details for : VAT No. 123456789 : Acme Trading Ltd"},
+         "Confirm VAT details for : VAT No. 123456789 : <b>Acme</b> & Sons"},
         {&approvalsConfirm, "doneButton", "Done"},
         {&approvalsConfirm, "printButton", "Print"},
-        {&approvalsConfirm, "submitButton", "<missing>"}};
+        {&approvalsConfirm, "submitButton", "<missing>"},
+        {&import, "", "File Import"},
+        {&import, "instructionLabel", "Browse for the .CSV file containing your VAT Return data."}};
     for (const Row& row : rows)
         EXPECT_EQ(TextOf(*row.window, row.control), row.text) << row.control;
-    for (QDialog* window : std::initializer_list<QDialog*>{&filerEntry, &approvalsEntry,
-                                                           &filerConfirm, &approvalsConfirm})
+    for (QDialog* window : std::initializer_list<QDialog*>{
+             &filerEntry, &approvalsEntry, &filerConfirm, &approvalsConfirm, &import}) {
+        for (const QLabel* label : window->findChildren<QLabel*>())
+            EXPECT_TRUE(label->textFormat() == Qt::PlainText || !Qt::mightBeRichText(label->text()))
+                << label->text().toStdString();
         window->reject();
+    }
 }
 
 }  // namespace
