@@ -50,28 +50,37 @@ std::filesystem::path PrivateTempFolder() {
     if (auto runtime = FromEnvironment("XDG_RUNTIME_DIR"); !runtime.empty()) {
         return runtime;
     }
-    return std::filesystem::path(QDir::tempPath().toStdString());
+    // Never the shared temporary folder, where another user could make the file first and read
+    // it: Qt makes this folder for the user alone (0700) and refuses one that is not. Asked once,
+    // as Qt warns on every asking that XDG_RUNTIME_DIR is unset.
+    static const std::filesystem::path runtime(
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString());
+    return runtime;
 }
 
 bool CreatePrivateFolder(const std::filesystem::path& folder, std::string* error) {
     if (folder.empty()) {
-        if (error) *error = "no folder given";
+        if (error)
+            *error = "no folder given";
         return false;
     }
     std::filesystem::path current;
     for (const auto& part : folder.lexically_normal()) {
-        if (part.empty()) continue;
+        if (part.empty())
+            continue;
         current /= part;
         struct stat info {};
         if (::stat(current.c_str(), &info) == 0) {
             if (!S_ISDIR(info.st_mode)) {
-                if (error) *error = current.string() + " exists and is not a folder";
+                if (error)
+                    *error = current.string() + " exists and is not a folder";
                 return false;
             }
             continue;
         }
         if (::mkdir(current.c_str(), 0700) != 0 && errno != EEXIST) {
-            if (error) *error = current.string() + ": " + std::strerror(errno);
+            if (error)
+                *error = current.string() + ": " + std::strerror(errno);
             return false;
         }
     }

@@ -14,7 +14,8 @@ std::filesystem::path DataFolder();
 // $XDG_CONFIG_HOME, else ~/.config: the folder that holds Calvenor/profile.json.
 std::filesystem::path ConfigFolder();
 
-// $XDG_RUNTIME_DIR when set, else the system temporary folder: where the log lives.
+// $XDG_RUNTIME_DIR when set, else Qt's per-user runtime folder: where the log lives. Empty when
+// no private folder can be had.
 std::filesystem::path PrivateTempFolder();
 
 // Creates every missing level of `folder`, each new level owner-only (0700). Existing levels

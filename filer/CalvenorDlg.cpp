@@ -158,13 +158,6 @@ void CCalvenorDlg::BuildControls() {
     exitRow->addStretch();
     layout->addLayout(exitRow);
 
-    // The start-up row of the state table.
-    m_startAuth->setEnabled(true);
-    m_copy->setEnabled(false);
-    m_codeOk->setEnabled(false);
-    m_getObligations->setEnabled(false);
-    m_enterVat->setEnabled(false);
-
     connect(m_startAuth, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonStartAuth);
     connect(m_copy, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonUrlCopy);
     connect(m_code, &QLineEdit::textChanged, this, &CCalvenorDlg::OnEnChangeEditCode);
@@ -198,9 +191,26 @@ void CCalvenorDlg::LoadProfile() {
                                             m_profile.profile.clientSecret);
         m_transaction->SetServiceBaseUrl(m_profile.profile.serviceBaseUrl);
     }
-    FillCompanyList(*m_companies, m_clients);
+    // Without a profile there is no client to choose, not even the prompt to choose one.
+    if (m_profile.loaded)
+        FillCompanyList(*m_companies, m_clients);
+    else
+        m_companies->clear();
     setWindowTitle(QStringLiteral("Calvenor"));
-    m_startAuth->setEnabled(true);
+    UpdateControls();
+}
+
+void CCalvenorDlg::UpdateControls() {
+    // Nothing can reach HMRC without the profile's credentials and address.
+    const bool usable = m_profile.loaded;
+    const bool journey = usable && m_step == AuthStep::Journey;
+    const bool authorised = usable && m_step == AuthStep::Authorised;
+    m_startAuth->setEnabled(usable && m_step == AuthStep::Start);
+    m_copy->setEnabled(journey && !m_browserOpened && !m_url->text().isEmpty());
+    m_code->setEnabled(journey);
+    m_codeOk->setEnabled(journey && !m_codeRefused && !m_code->text().isEmpty());
+    m_getObligations->setEnabled(authorised);
+    m_enterVat->setEnabled(authorised && m_periods->currentIndex() >= 0);
 }
 
 void CCalvenorDlg::showEvent(QShowEvent* event) {
@@ -333,6 +343,18 @@ void CCalvenorDlg::ShowAlreadyAuthorised() {
         MessageIcon::None, BeepKind::Information);
 }
 
+namespace {
+
+// What the agent must know when HMRC's tokens work for this run but could not be written to the
+// token file: the next start will not find them.
+std::string NotKeptText(const std::string& failure) {
+    return "The authorisation could not be kept in " + failure +
+           ".\r\nIt works until Calvenor is closed; the next start will ask you to sign in with "
+           "HMRC again.";
+}
+
+}  // namespace
+
 void CCalvenorDlg::OnBnClickedButtonStartAuth() {
     std::string refreshToken;
     if (CheckTokenFile(refreshToken)) {
@@ -344,11 +366,21 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
             renewed = m_transaction->ExchangeRefreshTokenForToken(m_refreshedAccessToken);
         }
         if (renewed) {
-            ShowAlreadyAuthorised();
-            m_startAuth->setEnabled(false);
-            m_getObligations->setEnabled(true);
-            m_code->setEnabled(false);
+            const std::string& notKept = m_transaction->GetTokenStoreFailure();
+            if (notKept.empty()) {
+                ShowAlreadyAuthorised();
+            } else {
+                UiServices().Message(
+                    QStringLiteral("Already Authorised"),
+                    QString::fromStdString(
+                        "Already Authorised - Please select a company and proceed as normal\r\n"
+                        "\r\n" +
+                        NotKeptText(notKept)),
+                    MessageIcon::Warning, BeepKind::Exclamation);
+            }
+            m_step = AuthStep::Authorised;
             m_authorisedByRefresh = true;
+            UpdateControls();
             return;
         }
         const int status = m_transaction->GetAnsweredStatus();
@@ -383,20 +415,26 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
         CWaitCursor wait;
         status = m_transaction->StartJouney();
     }
-    if (status >= 100 && CTransaction::IsRedirectStatus(status)) {
+    if (status >= 100 && CTransaction::IsJourneyStarted(status)) {
         const QString url = QString::fromStdString(m_transaction->GetAuthorisationUrl());
         m_url->setText(url);
         m_url->setCursorPosition(0);
         UiServices().SetClipboardText(url);
-        m_copy->setEnabled(true);
-        m_startAuth->setEnabled(false);
+        m_step = AuthStep::Journey;
+        m_browserOpened = false;
+        m_codeRefused = false;
+        UpdateControls();
         return;
     }
     LOG_ENTRY("Authorisation Error. Code = " << status);
-    CTRansactionError error(0, status);
     std::string text;
-    error.GetErrorText(text);
-    // A value below 100 is a communication error code: there is no answer body to decode.
+    CTRansactionError error(0, status);
+    if (status > 0 && status < 100) {
+        // No answer came back: the communication error says why.
+        text = CommErrorText(status);
+    } else {
+        error.GetErrorText(text);
+    }
     if (status >= 100 && error.Decode(m_transaction->GetResponseBody())) {
         LOG_ENTRY("Error decoded : " << text);
         for (const std::string& line : error.GetErrorLines()) {
@@ -416,18 +454,18 @@ void CCalvenorDlg::OnBnClickedButtonUrlCopy() {
     const std::string url = m_url->text().toStdString();
     CLaunchApp launch(url, std::string(), "open", std::string(), nullptr);
     if (launch.Launch()) {
-        m_copy->setEnabled(false);
+        m_browserOpened = true;
     } else {
         LOG_ENTRY("Open briwser error : " << launch.LastError());
         CLaunchApp::ShowError(launch.LastError());
     }
-    m_code->setEnabled(true);
     m_code->clear();
     OnEnChangeEditCode();
 }
 
 void CCalvenorDlg::OnEnChangeEditCode() {
-    m_codeOk->setEnabled(!m_code->text().isEmpty());
+    m_codeRefused = false;
+    UpdateControls();
 }
 
 void CCalvenorDlg::OnBnClickedButtonCodeOk() {
@@ -441,20 +479,34 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
         exchanged = m_transaction->ExchangeCodeForToken(status);
     }
     // A 200 whose answer held no access token authorises nothing.
-    if (exchanged && status == 200 && !m_transaction->GetAccessToken().empty()) {
-        m_getObligations->setEnabled(true);
-        m_code->setEnabled(false);
+    if (exchanged && status == 200 && m_transaction->HasIssuedTokens()) {
+        m_step = AuthStep::Authorised;
+        UpdateControls();
+        if (const std::string& notKept = m_transaction->GetTokenStoreFailure(); !notKept.empty()) {
+            UiServices().Message(
+                QStringLiteral("Authorised"),
+                QString::fromStdString(
+                    "Authorised - Please select a company and proceed as normal\r\n\r\n" +
+                    NotKeptText(notKept)),
+                MessageIcon::Warning, BeepKind::Exclamation);
+        }
         return;
     }
+    m_codeRefused = true;
+    UpdateControls();
     ShowTokenExchangeError();
 }
 
 void CCalvenorDlg::ShowTokenExchangeError() {
+    if (m_transaction->GetTransport().GetLastResult() != 0) {
+        // No answer came back: the communication error says why.
+        ShowError(
+            WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction));
+        return;
+    }
     const int status = m_transaction->GetAnsweredStatus();
     CTRansactionError error(1, status);
-    if (status != 0) {
-        error.Decode(m_transaction->GetResponseBody());
-    }
+    error.Decode(m_transaction->GetResponseBody());
     std::string text = "HTTP code = " + std::to_string(status) + "\r\n";
     for (const std::string& line : error.GetErrorLines()) {
         text += line + "\r\n";
@@ -467,6 +519,7 @@ void CCalvenorDlg::ShowTokenExchangeError() {
 void CCalvenorDlg::OnBnClickedButtonGetObligations() {
     m_obligations.clear();
     m_periods->clear();
+    UpdateControls();
     if (m_companies->currentIndex() <= 0) {
         UiServices().Message({}, QStringLiteral("Please Select a Company"), MessageIcon::None,
                              BeepKind::Information);
@@ -490,20 +543,7 @@ void CCalvenorDlg::OnBnClickedButtonGetObligations() {
         UiServices().Message(QStringLiteral("Failed to retrieve Obligations"),
                              QString::fromStdString(WithLoadFailure(text, *m_transaction)),
                              MessageIcon::Warning, BeepKind::Information);
-        // A failed retrieval is taken as a lost authorisation: start again from the beginning.
-        m_authorisedByRefresh = false;
-        m_refreshedAccessToken.clear();
-        DeleteTokenFile();
-        m_transaction->SetStoredRefreshToken(std::string());
-        m_transaction->SetAuthorisedByRefresh(false);
-        m_code->clear();
-        m_code->setEnabled(false);
-        m_codeOk->setEnabled(false);
-        m_url->clear();
-        m_startAuth->setEnabled(true);
-        m_getObligations->setEnabled(false);
-        m_enterVat->setEnabled(false);
-        m_transaction->ResetTransport();
+        ReturnToStart(m_transaction->AnswerRejectedToken());
         return;
     }
     m_obligations = m_transaction->GetObligations();
@@ -511,16 +551,42 @@ void CCalvenorDlg::OnBnClickedButtonGetObligations() {
         m_periods->addItem(QString::fromStdString(PeriodText(obligation)));
     }
     if (m_obligations.empty()) {
-        m_enterVat->setEnabled(false);
+        UpdateControls();
         UiServices().Message({}, QStringLiteral("No Open Periods Found for this company"),
                              MessageIcon::None, BeepKind::Information);
         return;
     }
     m_periods->setCurrentIndex(0);
-    m_enterVat->setEnabled(true);
-    m_codeOk->setEnabled(false);
-    m_code->setEnabled(false);
     m_selectedPeriodIndex = 0;
+    UpdateControls();
+}
+
+void CCalvenorDlg::ReturnToStart(bool tokenRejected) {
+    if (tokenRejected) {
+        DeleteTokenFile();
+    } else {
+        // One client's refusal, a rate limit, a server fault or a lost connection says nothing
+        // about the token: logging the agent out of every client would cost a new sign-in.
+        const int status = m_transaction->GetAnsweredStatus();
+        if (status == 0) {
+            LOG_ENTRY("Token file kept: no answer from HMRC (communication error "
+                      << m_transaction->GetCommErrorCode() << ")");
+        } else {
+            LOG_ENTRY("Token file kept: HMRC answered " << status
+                                                        << " without rejecting the token");
+        }
+    }
+    m_authorisedByRefresh = false;
+    m_refreshedAccessToken.clear();
+    m_transaction->SetStoredRefreshToken(std::string());
+    m_transaction->SetAuthorisedByRefresh(false);
+    m_code->clear();
+    m_url->clear();
+    m_periods->clear();
+    m_step = AuthStep::Start;
+    m_browserOpened = false;
+    UpdateControls();
+    m_transaction->ResetTransport();
 }
 
 void CCalvenorDlg::OnCbnSelchangePeriod() {
@@ -534,7 +600,7 @@ void CCalvenorDlg::OnCbnSelchangeCompany() {
 void CCalvenorDlg::ResetCompanies() {
     LOG_ENTRY("ResetCompanies");
     m_periods->clear();
-    m_enterVat->setEnabled(false);
+    UpdateControls();
 }
 
 void CCalvenorDlg::OnBnClickedButtonEnterVat() {

@@ -69,7 +69,19 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Where the authorisation stands; with the boxes' contents it decides every enabled control.
+    enum class AuthStep {
+        Start,       // nothing under way: Start Authorisation is the one step offered
+        Journey,     // the sign-in address is shown and a code is awaited
+        Authorised,  // a token is in use: clients and periods can be chosen
+    };
+
     void BuildControls();
+    // Enables each control exactly when its action can work now.
+    void UpdateControls();
+    // Back to the start after a failed retrieval; the token file goes only when HMRC said the
+    // token itself is bad.
+    void ReturnToStart(bool tokenRejected);
     void OnInitDialog();
     void LoadProfile();
     void ShowProfileProblems();
@@ -94,6 +106,9 @@ private:
     QComboBox* m_companies = nullptr;
     bool m_authorisedByRefresh = false;
     std::string m_refreshedAccessToken;
+    AuthStep m_step = AuthStep::Start;
+    bool m_browserOpened = false;  // Copy opened this journey's address
+    bool m_codeRefused = false;    // the code in the box was refused and has not been edited since
     CExitAreYouSure* m_exitAreYouSure = nullptr;
     // Kept for the window's life, so Back finds the figures as they were left.
     CVatEntry* m_vatEntry = nullptr;

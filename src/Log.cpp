@@ -1,11 +1,13 @@
 #include "Log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <iostream>
 #include <mutex>
 
 #include "Folders.h"
@@ -14,6 +16,9 @@ namespace {
 
 std::mutex g_startMutex;
 bool g_started = false;
+// Set when the file at the log's path turned out not to be the user's own: the run goes on
+// without a log.
+bool g_refused = false;
 
 CLog::Clock& ClockOverride() {
     static CLog::Clock clock;
@@ -23,7 +28,8 @@ CLog::Clock& ClockOverride() {
 CLog::TimeOfDay LocalTimeOfDay() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
     std::tm local{};
     localtime_r(&seconds, &local);
     return {static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min),
@@ -35,10 +41,18 @@ void WriteAll(int fd, const std::string& text) {
     std::size_t left = text.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, data, left);
-        if (n <= 0) return;
+        if (n <= 0)
+            return;
         data += n;
         left -= static_cast<std::size_t>(n);
     }
+}
+
+// Only a regular file of the user's own may receive entries: anything else at the log's name
+// (a file another user made first, a pipe, a device) could hand the entries to someone else.
+bool IsOwnRegularFile(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
 }
 
 }  // namespace
@@ -60,7 +74,8 @@ CLog::~CLog() = default;
 
 bool CLog::GetLogPath(std::string& path) {
     const auto folder = calvenor::PrivateTempFolder();
-    if (folder.empty()) return false;
+    if (folder.empty())
+        return false;
     path = (folder / "Calvenor.log").string();
     return true;
 }
@@ -75,24 +90,36 @@ std::string CLog::FormatTimeStamp(const TimeOfDay& time) {
 void CLog::Write() {
     *this << "\r\n";
     std::string path;
-    if (GetLogPath(path)) {
-        // Appends only, never follows a link planted at the log's name, and keeps it private.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0) {
+    if (!g_refused && GetLogPath(path)) {
+        // Appends only, never follows a link planted at the log's name, keeps it private, and
+        // never waits for a reader of a pipe planted there.
+        const int fd =
+            ::open(path.c_str(),
+                   O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd >= 0 && !IsOwnRegularFile(fd)) {
+            g_refused = true;
+            std::cerr << "Calvenor: " << path
+                      << " is not a file of your own, so it is not used; Calvenor runs without a "
+                         "log.\n";
+        } else if (fd >= 0) {
             const TimeOfDay time = ClockOverride() ? ClockOverride()() : LocalTimeOfDay();
             WriteAll(fd, FormatTimeStamp(time) + " : " + str());
-            ::close(fd);
         }
+        if (fd >= 0)
+            ::close(fd);
     }
     str(std::string());
     clear();
 }
 
-void CLog::SetClockForTesting(Clock clock) { ClockOverride() = std::move(clock); }
+void CLog::SetClockForTesting(Clock clock) {
+    ClockOverride() = std::move(clock);
+}
 
 void CLog::ResetForTesting() {
     std::lock_guard<std::mutex> lock(g_startMutex);
     g_started = false;
+    g_refused = false;
 }
 
 std::string QualifiedFunctionName(std::string_view pretty) {
@@ -101,8 +128,10 @@ std::string QualifiedFunctionName(std::string_view pretty) {
     std::size_t open = pretty.size();
     for (std::size_t i = 0; i < pretty.size(); ++i) {
         const char c = pretty[i];
-        if (c == '<') ++depth;
-        else if (c == '>') --depth;
+        if (c == '<')
+            ++depth;
+        else if (c == '>')
+            --depth;
         else if (c == '(' && depth == 0) {
             open = i;
             break;
@@ -113,8 +142,10 @@ std::string QualifiedFunctionName(std::string_view pretty) {
     std::size_t start = 0;
     for (std::size_t i = head.size(); i-- > 0;) {
         const char c = head[i];
-        if (c == '>') ++depth;
-        else if (c == '<') --depth;
+        if (c == '>')
+            ++depth;
+        else if (c == '<')
+            --depth;
         else if (c == ' ' && depth == 0) {
             start = i + 1;
             break;

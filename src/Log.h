@@ -5,10 +5,12 @@
 #include <string>
 #include <string_view>
 
-// The filer's diagnostic log: Calvenor.log in the user's private temporary folder. One entry is
+// The filer's diagnostic log: Calvenor.log in the user's private runtime folder. One entry is
 // one line, "HH:MM:SS.mmm : file : line : Class::Method : message" + CR LF. The file is opened,
 // appended to and closed for every entry, and every failure to write is silent: the log must
-// never disturb a filing.
+// never disturb a filing. The one exception: something at the log's name that is not a regular
+// file of the user's own is refused with one line on standard error, and the run goes on without
+// a log.
 class CLog : public std::ostringstream {
 public:
     struct TimeOfDay {
@@ -29,7 +31,7 @@ public:
     static std::string FormatTimeStamp(const TimeOfDay& time);
 
     // Tests: a fixed clock (an empty one restores the real local time), and a fresh start so the
-    // next Instance() call deletes the log again.
+    // next Instance() call deletes the log again and a refused log is tried again.
     static void SetClockForTesting(Clock clock);
     static void ResetForTesting();
 
@@ -43,10 +45,10 @@ private:
 std::string QualifiedFunctionName(std::string_view prettyFunction);
 
 // The one logging entry point: file, line and qualified function, then the message insertions.
-#define LOG_ENTRY(message)                                                                      \
-    do {                                                                                        \
-        CLog& calvenorLog_ = CLog::Instance();                                                  \
-        calvenorLog_ << __FILE__ << " : " << __LINE__ << " : "                                  \
-                     << QualifiedFunctionName(__PRETTY_FUNCTION__) << " : " << message;         \
-        calvenorLog_.Write();                                                                   \
+#define LOG_ENTRY(message)                                                              \
+    do {                                                                                \
+        CLog& calvenorLog_ = CLog::Instance();                                          \
+        calvenorLog_ << __FILE__ << " : " << __LINE__ << " : "                          \
+                     << QualifiedFunctionName(__PRETTY_FUNCTION__) << " : " << message; \
+        calvenorLog_.Write();                                                           \
     } while (false)

@@ -31,6 +31,11 @@ bool CreateDirectoryPath(const std::string& path) {
     return true;
 }
 
+std::string CTokens::FilePath() {
+    const std::filesystem::path data = calvenor::DataFolder();
+    return data.empty() ? std::string() : (data / "TokDir" / "tokens.tok").string();
+}
+
 CTokens::CTokens() {
     const std::filesystem::path data = calvenor::DataFolder();
     if (data.empty())
@@ -51,12 +56,15 @@ CTokens::CTokens() {
 
 CTokens::~CTokens() = default;
 
-bool CTokens::Save() {
-    if (!StorableToken(m_accessToken) || !StorableToken(m_refreshToken))
+bool CTokens::Save(std::string* error) {
+    if (!StorableToken(m_accessToken) || !StorableToken(m_refreshToken)) {
+        if (error)
+            *error = "a token holds a character the file cannot keep";
         return false;
+    }
     const std::string content =
         m_accessToken + "|" + m_refreshToken + "|" + std::to_string(m_expiresIn);
-    return calvenor::WriteFileAtomically(GetFilePath(), content, 0600);
+    return calvenor::WriteFileAtomically(GetFilePath(), content, 0600, error);
 }
 
 bool CTokens::Load() {

@@ -15,8 +15,8 @@ public:
 
     bool Load();
     // False when the file cannot be written, or a token holds "|", CR or LF (it could not be
-    // read back as written). The old file then stays as it was.
-    bool Save();
+    // read back as written), with the reason in `error`. The old file then stays as it was.
+    bool Save(std::string* error = nullptr);
     // True when a file was deleted.
     bool DeleteFile();
 
@@ -29,6 +29,8 @@ public:
     // The folder, ending in a separator, and the file in it.
     const std::string& GetFolderPath() const { return m_folderPath; }
     std::string GetFilePath() const { return m_folderPath + "tokens.tok"; }
+    // The token file of this user, also when no CTokens can be made; empty without a data folder.
+    static std::string FilePath();
 
 private:
     std::string m_accessToken;

@@ -48,6 +48,10 @@ bool CTransaction::IsRedirectStatus(int status) {
     return status == 300 || status == 301 || status == 302 || status == 307 || status == 308;
 }
 
+bool CTransaction::IsJourneyStarted(int status) {
+    return status == 200 || IsRedirectStatus(status);
+}
+
 void CTransaction::SetRequestUrl(const std::string& pathAndQuery) {
     // Secrets and tokens travel only to https, or to http on this machine; anything else is
     // never contacted and the transfer fails as a bad URL.
@@ -124,23 +128,35 @@ int CTransaction::StartJouney() {
             LOG_ENTRY("Location Fail " << code);
             return code;
         }
+    } else if (status == 200) {
+        // The sign-in page came back itself: the address just asked is the one to open.
+        m_authorisationUrl = m_serviceBaseUrl + "/oauth/authorize" + m_authoriseQuery;
     }
     return status;
 }
 
 std::string CTransaction::SaveTokens() {
+    const std::string path = CTokens::FilePath();
+    const std::string file = path.empty() ? std::string("the token file") : path;
     try {
         CTokens tokens;
         tokens.SetAccessToken(m_accessToken);
         tokens.SetRefreshToken(m_refreshToken);
         tokens.SetExpiresIn(m_expiresIn);
-        return tokens.Save() ? std::string() : std::string("Failed to save token file");
+        std::string reason;
+        if (tokens.Save(&reason))
+            return {};
+        m_tokenStoreFailure = file + ": " + reason;
+        return "Failed to save token file";
     } catch (const std::runtime_error& error) {
+        m_tokenStoreFailure = file + ": its folder cannot be made";
         return std::string("CToken error: ") + error.what();
     }
 }
 
 bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
+    m_issuedTokens = false;
+    m_tokenStoreFailure.clear();
     m_transport->UseGet();
     PrepareCodeExchange();
     // The code is single-use: libcurl's resend over a reused connection that died would spend
@@ -154,15 +170,23 @@ bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
         return false;
     }
     httpStatus = m_transport->GetHttpCode();
-    // An earlier exchange's token must not pass for this one's when its answer is unreadable.
-    m_accessToken.clear();
+    // The answer is read aside: only a token set HMRC issued replaces the one in use, so a
+    // refused or unreadable answer never takes away a working authorisation.
+    std::string access, refresh;
+    std::int32_t expiresIn = 0;
     if (httpStatus == 200) {
-        if (!m_transport->GetTokens(m_accessToken, m_refreshToken, m_expiresIn)) {
+        if (!m_transport->GetTokens(access, refresh, expiresIn)) {
             LOG_ENTRY("GetBearerToken Fail ResponseCode =  " << httpStatus);
-        } else if (!m_refreshToken.empty() && m_expiresIn != 0) {
-            const std::string failure = SaveTokens();
-            if (!failure.empty())
-                LOG_ENTRY(failure);
+        } else {
+            m_accessToken = access;
+            m_refreshToken = refresh;
+            m_expiresIn = expiresIn;
+            m_issuedTokens = true;
+            if (!m_refreshToken.empty() && m_expiresIn != 0) {
+                const std::string failure = SaveTokens();
+                if (!failure.empty())
+                    LOG_ENTRY(failure);
+            }
         }
     } else {
         LOG_ENTRY("GetBearerToken Fail ResponseCode =  " << httpStatus);
@@ -173,6 +197,7 @@ bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
 
 bool CTransaction::ExchangeRefreshTokenForToken(std::string& newAccessToken) {
     bool result = false;
+    m_tokenStoreFailure.clear();
     m_transport->UsePost();
     PrepareRefresh();
     // As for the code: a resent renewal would spend the refresh token twice.
@@ -185,18 +210,55 @@ bool CTransaction::ExchangeRefreshTokenForToken(std::string& newAccessToken) {
     }
     const int status = m_transport->GetHttpCode();
     if (status == 200) {
-        if (!m_transport->GetTokens(m_accessToken, m_refreshToken, m_expiresIn)) {
+        std::string access, refresh;
+        std::int32_t expiresIn = 0;
+        if (!m_transport->GetTokens(access, refresh, expiresIn)) {
             LOG_ENTRY("GetBearerToken Fail ResponseCode =  " << status);
-        } else if (!m_refreshToken.empty() && m_expiresIn != 0) {
-            newAccessToken = m_accessToken;
+        } else if (!refresh.empty() && expiresIn != 0) {
+            // HMRC has spent the old refresh token: the new set is the authorisation from now on,
+            // whether or not it can be kept for the next run.
+            m_accessToken = newAccessToken = access;
+            m_refreshToken = refresh;
+            m_expiresIn = expiresIn;
+            result = true;
             const std::string failure = SaveTokens();
-            result = failure.empty();
-            if (!result)
+            if (!failure.empty())
                 LOG_ENTRY(failure);
         }
     }
     m_transport->UseGet();
     return result;
+}
+
+bool CTransaction::AnswerRejectedToken() {
+    return SaysTokenRejected(GetAnsweredStatus(), m_transport->GetResponseBody());
+}
+
+bool SaysTokenRejected(int httpStatus, const std::string& body) {
+    if (httpStatus == 401)
+        return true;
+    if (httpStatus < 400)
+        return false;
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
+    if (document.HasParseError() || !document.IsObject())
+        return false;
+    const auto says = [](const rapidjson::Value& object, const char* name, const char* text) {
+        const auto member = object.FindMember(name);
+        return member != object.MemberEnd() && member->value.IsString() &&
+               std::string(member->value.GetString(), member->value.GetStringLength()) == text;
+    };
+    const rapidjson::Value& root = document;
+    if (says(root, "code", "INVALID_CREDENTIALS") || says(root, "error", "invalid_token"))
+        return true;
+    const auto errors = root.FindMember("errors");
+    if (errors == root.MemberEnd() || !errors->value.IsArray())
+        return false;
+    for (const rapidjson::Value& error : errors->value.GetArray()) {
+        if (error.IsObject() && says(error, "code", "INVALID_CREDENTIALS"))
+            return true;
+    }
+    return false;
 }
 
 bool CTransaction::GetOAuthError(std::string& error, std::string& description) {
@@ -258,27 +320,11 @@ bool CTransaction::RetrieveObligations() {
     return false;
 }
 
-bool CTransaction::SubmitReturn(int& httpStatus) {
-    PrepareSubmitRequest();
-    m_transport->UseFreshConnection();
-    if (!m_transport->DoTransaction()) {
-        httpStatus = 0;
-        m_commErrorCode = m_transport->GetErrorCode();
-        LOG_ENTRY("DoTransaction Fail : " << m_commErrorCode);
-        m_transport->UseGet();
-        return false;
-    }
-    httpStatus = m_transport->GetHttpCode();
-    if (httpStatus == 201) {
-        BuildSuccessReceipt();
-    } else {
-        BuildFailureReceipt(httpStatus);
-    }
-    m_transport->UseGet();
-    return true;
-}
-
 namespace {
+
+const std::string kIncompleteAnswerLine =
+    "HMRC's answer arrived incomplete: the Receipt Id above is the proof that this return was "
+    "filed.";
 
 // The value of a header of the final answer, from its colon on, without the line end.
 std::string HeaderValue(const std::vector<std::string>& headerLines, const std::string& name) {
@@ -297,9 +343,37 @@ std::string HeaderValue(const std::vector<std::string>& headerLines, const std::
 
 }  // namespace
 
-void CTransaction::BuildSuccessReceipt() {
-    m_receiptLines =
-        SuccessReceiptLines(m_transport->GetHeaderLines(), m_transport->GetResponseBody());
+bool CTransaction::SubmitReturn(int& httpStatus) {
+    PrepareSubmitRequest();
+    m_transport->UseFreshConnection();
+    const bool complete = m_transport->DoTransaction();
+    // A 201 status line means HMRC has filed the return, even when the answer broke off after
+    // it: the receipt headers that did arrive are the agent's proof of filing.
+    const bool filed = m_transport->GetHttpCode() == 201;
+    if (!complete && !filed) {
+        httpStatus = 0;
+        m_commErrorCode = m_transport->GetErrorCode();
+        LOG_ENTRY("DoTransaction Fail : " << m_commErrorCode);
+        m_transport->UseGet();
+        return false;
+    }
+    httpStatus = m_transport->GetHttpCode();
+    if (filed) {
+        BuildSuccessReceipt(complete);
+        const std::string receiptId = HeaderValue(m_transport->GetHeaderLines(), "Receipt-Id:");
+        LOG_ENTRY("Return filed. Receipt-ID" << (receiptId.empty() ? " missing" : receiptId));
+        if (m_receiptLines.back() == kIncompleteAnswerLine)
+            LOG_ENTRY("HMRC's answer was incomplete; the Receipt-ID is the proof of filing");
+    } else {
+        BuildFailureReceipt(httpStatus);
+    }
+    m_transport->UseGet();
+    return true;
+}
+
+void CTransaction::BuildSuccessReceipt(bool answerComplete) {
+    m_receiptLines = SuccessReceiptLines(m_transport->GetHeaderLines(),
+                                         m_transport->GetResponseBody(), answerComplete);
 }
 
 void CTransaction::BuildFailureReceipt(int httpStatus) {
@@ -308,7 +382,7 @@ void CTransaction::BuildFailureReceipt(int httpStatus) {
 }
 
 std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& headerLines,
-                                             const std::string& body) {
+                                             const std::string& body, bool answerComplete) {
     std::vector<std::string> lines;
     lines.push_back("Submisssion Successful");
     lines.push_back("");
@@ -318,8 +392,10 @@ std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& hea
 
     rapidjson::Document document;
     document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
-    if (document.HasParseError() || !document.IsObject())
+    if (!answerComplete || document.HasParseError() || !document.IsObject()) {
+        lines.push_back(kIncompleteAnswerLine);
         return lines;
+    }
     auto text = [&document](const char* name, std::string& out) {
         const auto member = std::as_const(document).FindMember(name);
         if (member == std::as_const(document).MemberEnd() || !member->value.IsString())

@@ -40,13 +40,16 @@ public:
     void SetWindowSizeReader(std::function<WindowSize()> reader);
 
     // The HMRC operations.
-    // A redirect status (300, 301, 302, 307, 308) when the journey started and the sign-in
-    // address is kept; otherwise a communication error code (below 100), another status, or 0
-    // after a redirect without a usable Location.
+    // A status for which IsJourneyStarted holds when the journey started and the sign-in address
+    // is kept; otherwise a communication error code (1 to 11), another status, or 0 after a
+    // redirect without a usable Location.
     int StartJouney();
-    // False only when the transfer failed (status 0); success for the caller is status 200.
+    // False only when the transfer failed (status 0); success for the caller is status 200 with
+    // tokens issued (HasIssuedTokens). Only that replaces the tokens in use: a failed exchange
+    // leaves the session's authorisation as it was.
     bool ExchangeCodeForToken(int& httpStatus);
-    // True only when HMRC issued a complete token set and the token file was rewritten.
+    // True when HMRC issued a complete token set, now in use; `newAccessToken` receives its
+    // access token. Whether the set could also be kept for the next run: GetTokenStoreFailure.
     bool ExchangeRefreshTokenForToken(std::string& newAccessToken);
     // The "error" and "error_description" of the last OAuth answer.
     bool GetOAuthError(std::string& error, std::string& description);
@@ -54,7 +57,8 @@ public:
     void ResetTransport();
     // True with the open obligations in order (empty after a 404).
     bool RetrieveObligations();
-    // False when nothing reached HMRC; true with the status and the receipt lines otherwise.
+    // False when no answer came back; true with the status and the receipt lines otherwise. A
+    // 201 counts as an answer even when the rest of it broke off: the return is filed.
     bool SubmitReturn(int& httpStatus);
 
     // Request forming: each puts URL, header lines and body of its request into the transport.
@@ -63,10 +67,14 @@ public:
     void PrepareRefresh();
     void PrepareObligationsRequest();
     void PrepareSubmitRequest();
-    void BuildSuccessReceipt();
+    // `answerComplete` false: the answer broke off after its 201 status and headers.
+    void BuildSuccessReceipt(bool answerComplete = true);
     void BuildFailureReceipt(int httpStatus);
 
     static bool IsRedirectStatus(int status);
+    // A redirect to the sign-in page, or (from stand-ins and some proxies) the sign-in page
+    // itself, answered 200 at the authorisation request's own address.
+    static bool IsJourneyStarted(int status);
 
     // Kept state, read by the main window.
     int GetHttpCode() const { return m_transport->GetHttpCode(); }
@@ -76,6 +84,14 @@ public:
     int GetAnsweredStatus() const {
         return m_transport->GetLastResult() == 0 ? m_transport->GetHttpCode() : 0;
     }
+    // Whether HMRC's answer to the last VAT call says the access token itself is bad, the one
+    // failure that makes the kept authorisation worth forgetting.
+    bool AnswerRejectedToken();
+    // True when the last code exchange brought a token set into use.
+    bool HasIssuedTokens() const { return m_issuedTokens; }
+    // Why the token set the last exchange brought into use could not be kept for the next run:
+    // the token file and the reason. Empty when it was kept, or nothing was to be kept.
+    const std::string& GetTokenStoreFailure() const { return m_tokenStoreFailure; }
     const std::string& GetAuthorisationUrl() const { return m_authorisationUrl; }
     const std::string& GetAuthoriseQuery() const { return m_authoriseQuery; }
     const std::string& GetObligationsUrl() const { return m_obligationsUrl; }
@@ -99,7 +115,8 @@ private:
     // to (the transfer then fails as a bad URL).
     void SetRequestUrl(const std::string& path);
     void AppendApiHeaders(const std::string& bearerToken);
-    // Writes the token set to the token file; the text to log when it could not be written.
+    // Writes the token set in use to the token file; the text to log when it could not be
+    // written, with the reason kept for GetTokenStoreFailure.
     std::string SaveTokens();
 
     std::string m_authoriseQuery;
@@ -122,13 +139,21 @@ private:
     std::string m_serviceBaseUrl;
     std::unique_ptr<CFraudHeaders> m_fraudHeaders;
     bool m_authorisedByRefresh = false;
+    bool m_issuedTokens = false;
+    std::string m_tokenStoreFailure;
 };
 
 // The readers CTransaction applies to HMRC's answers, over any header lines and body.
 // The "error" and "error_description" of an OAuth error body; false when it is not a JSON object.
 bool ReadOAuthError(const std::string& body, std::string& error, std::string& description);
-// The receipt lines of an accepted return (status 201) and of a refused one.
+// Whether an answer to a VAT call says the access token itself is bad: status 401, or HMRC's
+// code INVALID_CREDENTIALS or OAuth's error invalid_token in its body. A refusal for one client,
+// a rate limit, a server fault or no answer at all say nothing about the token.
+bool SaysTokenRejected(int httpStatus, const std::string& body);
+// The receipt lines of an accepted return (status 201) and of a refused one. An accepted return
+// whose answer broke off (`answerComplete` false) or is not JSON gets a last line saying the
+// Receipt Id is the proof of filing.
 std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& headerLines,
-                                             const std::string& body);
+                                             const std::string& body, bool answerComplete = true);
 std::vector<std::string> FailureReceiptLines(const std::vector<std::string>& headerLines,
                                              const std::string& body, int httpStatus);

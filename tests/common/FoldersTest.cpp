@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QStandardPaths>
+
 #include "TestSupport.h"
 
 using namespace calvenor::test;
@@ -21,8 +23,12 @@ TEST(Folders, EnvironmentDecidesEachFolder) {
     ScopedEnv xdgData("XDG_DATA_HOME", std::nullopt);
     ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
     ScopedEnv home("HOME", dir.Path().string());
+    ScopedEnv run("XDG_RUNTIME_DIR", std::nullopt);
     EXPECT_EQ(calvenor::DataFolder(), dir / ".local/share/Calvenor");
     EXPECT_EQ(calvenor::ConfigFolder(), dir / ".config");
+    // Never the shared temporary folder: Qt's runtime folder is the user's alone.
+    EXPECT_EQ(calvenor::PrivateTempFolder().string(),
+              QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString());
 }
 
 TEST(Folders, CreatePrivateFolderMakesEveryLevelOwnerOnly) {

@@ -194,16 +194,19 @@ protected:
         return names;
     }
 
-    // After HMRC refused the stored authorisation: the token file is gone, only Start
-    // Authorisation (and the code box, as `enabled` says) is offered, and it begins a new journey.
-    void ExpectAuthorisationForgotten(const std::string& enabled) {
-        EXPECT_FALSE(fs::exists(TokenFile()));
-        EXPECT_EQ(Enabled(), enabled);
+    // Back at the start after a failed call, the URL gone. Start Authorisation then renews from
+    // the kept token file without a new sign-in or, when HMRC rejected the token and the file is
+    // gone, begins a new journey.
+    void ExpectBackAtStart(bool tokenKept) {
+        EXPECT_EQ(fs::exists(TokenFile()), tokenKept);
         EXPECT_TRUE(Edit("urlEdit")->text().isEmpty());
         m_window->Transaction().SetServiceBaseUrl(m_sandbox.BaseUrl());
         Button("startAuthorisationButton")->click();
-        EXPECT_TRUE(
-            Edit("urlEdit")->text().startsWith(QString::fromStdString(m_sandbox.BaseUrl())));
+        if (tokenKept)
+            EXPECT_TRUE(Button("getObligationsButton")->isEnabled());
+        else
+            EXPECT_TRUE(
+                Edit("urlEdit")->text().startsWith(QString::fromStdString(m_sandbox.BaseUrl())));
     }
 
     IsolatedHome m_home;

@@ -85,6 +85,8 @@ TEST_P(AcceptedReturn, ShowsTheReceiptKeepsOneCopyAndLeavesNothingToFile) {
     EXPECT_TRUE(m_receipt.starts_with("Submisssion Successful\n")) << m_receipt;
     EXPECT_NE(m_receipt.find(filed.receiptId), std::string::npos) << m_receipt;
     EXPECT_NE(m_receipt.find(filed.formBundleNumber), std::string::npos) << m_receipt;
+    EXPECT_TRUE(LogHas(m_home.LogPath(), "CTransaction::SubmitReturn : Return filed. Receipt-ID: " +
+                                             filed.receiptId));
     EXPECT_EQ(AutomaticCopies(), 1u);
     // The obligations are asked for twice after the submission; the filed one was the last.
     EXPECT_EQ(m_sandbox.Received().size(), 3u);

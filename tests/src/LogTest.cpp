@@ -1,6 +1,11 @@
 #include "Log.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "TestSupport.h"
 
@@ -63,6 +68,42 @@ TEST_F(LogTest, DoesNotFollowASymbolicLinkAtTheLogPath) {
     CLog::Instance() << "entry";
     CLog::Instance().Write();
     EXPECT_EQ(ReadFile(victim), "precious");
+}
+
+// Something at the log's name that is not the user's own regular file receives nothing; the run
+// says so once on standard error and goes on without a log.
+TEST_F(LogTest, RefusesAPipeOrAnotherUsersFileAtTheLogPath) {
+    const std::string path = m_home.LogPath().string();
+    for (const bool pipe : {true, false}) {
+        SCOPED_TRACE(pipe ? "pipe" : "another user's file");
+        CLog::ResetForTesting();
+        CLog::Instance();  // the first use of a run deletes what is there; the plant comes after
+        int reader = -1;
+        if (pipe) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        } else {
+            WriteFile(path, "");
+            if (::chown(path.c_str(), ::geteuid() + 1, ::getegid()) != 0)
+                continue;  // only root can give a file away
+        }
+        testing::internal::CaptureStderr();
+        for (const char* entry : {"first", "second"}) {
+            CLog::Instance() << entry;
+            CLog::Instance().Write();
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        if (pipe) {
+            char buffer[64];
+            EXPECT_LE(::read(reader, buffer, sizeof buffer), 0);
+            ::close(reader);
+        } else {
+            EXPECT_EQ(ReadFile(path), "");
+        }
+        std::filesystem::remove(path);
+    }
 }
 
 TEST(LogFormat, TimeStampsAndFunctionNames) {

@@ -245,6 +245,12 @@ TEST_F(TransactionTest, TheJourneyKeepsOnlyAnHttpsSignInAddressFromARedirect) {
         {"RedirectToPlainHttp",
          Answer::Http(302, "Found", {"Location: http://elsewhere.example/sign-in"}), true, 0, "",
          ""},
+        // The sign-in page itself: the address asked is the one to open.
+        {"SignInPageServedDirectly", Answer::Http(200, "OK", {}, "<html>Sign in</html>"), true, 200,
+         m_server.BaseUrl() +
+             "/oauth/authorize?response_type=code&client_id=client-id&scope=read:vat+write:vat"
+             "&redirect_uri=urn:ietf:wg:oauth:2.0:oob",
+         ""},
         {"NoConnection", {}, false, 5, "", "CTransaction::StartJouney : DoTransaction Fail 5\r\n"},
     };
     for (const auto& row : rows) {
@@ -259,7 +265,8 @@ TEST_F(TransactionTest, TheJourneyKeepsOnlyAnHttpsSignInAddressFromARedirect) {
     }
 }
 
-// None of these answers is a complete token set that can be stored, so no token is written.
+// None of these answers is a complete token set that can be stored, so the token file keeps the
+// set of the exchange before; an answer that issued no access token leaves that set in use.
 TEST_F(TransactionTest, AnIncompleteOrRefusedTokenAnswerStoresNothing) {
     const std::string notIssued =
         "CTransaction::ExchangeCodeForToken : GetBearerToken Fail ResponseCode =  ";
@@ -267,7 +274,7 @@ TEST_F(TransactionTest, AnIncompleteOrRefusedTokenAnswerStoresNothing) {
         const char* name;
         std::string body;
         int status;
-        std::string access;
+        std::string access;  // the access token in use after the answer
         std::int32_t expires;
         std::string log;  // empty: the exchange must not be logged as failed
     };
@@ -282,22 +289,23 @@ TEST_F(TransactionTest, AnIncompleteOrRefusedTokenAnswerStoresNothing) {
         {"TokenWithABarIsKeptButNotStored",
          R"({"access_token":"a|b","refresh_token":"r","expires_in":60})", 200, "a|b", 60,
          "Failed to save token file"},
-        {"AccessTokenWithLineBreak", R"({"access_token":"a\r\nX-Evil: 1","expires_in":5})", 200, "",
-         5, notIssued + "200\r\n"},
-        {"NotJson", "<html>oops</html>", 200, "", 0, notIssued + "200\r\n"},
-        {"DeeplyNested", std::string(100000, '[') + std::string(100000, ']'), 200, "", 0,
+        {"AccessTokenWithLineBreak", R"({"access_token":"a\r\nX-Evil: 1","expires_in":5})", 200,
+         "acc-1", 14400, notIssued + "200\r\n"},
+        {"NotJson", "<html>oops</html>", 200, "acc-1", 14400, notIssued + "200\r\n"},
+        {"DeeplyNested", std::string(100000, '[') + std::string(100000, ']'), 200, "acc-1", 14400,
          notIssued + "200\r\n"},
-        {"Rejected", R"({"error":"invalid_request"})", 400, "", 0, notIssued + "400\r\n"},
+        {"Rejected", R"({"error":"invalid_request"})", 400, "acc-1", 14400, notIssued + "400\r\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Renew(m_server.BaseUrl());
+        ASSERT_EQ(ExchangeCode(kTokenAnswer), 200);
         CLog::ResetForTesting();
         fs::remove(m_home.LogPath());
         EXPECT_EQ(ExchangeCode(row.body, row.status), row.status);
         EXPECT_EQ(T().GetAccessToken(), row.access);
         EXPECT_EQ(T().GetExpiresIn(), row.expires);
-        EXPECT_EQ(fs::exists(TokenFile()) ? ReadFile(TokenFile()) : "||0", "||0");
+        EXPECT_EQ(ReadFile(TokenFile()), "acc-1|ref-1|14400");
         EXPECT_EQ(Logged(row.log.empty() ? "GetBearerToken Fail" : row.log), !row.log.empty())
             << ReadFile(m_home.LogPath());
     }
@@ -321,26 +329,40 @@ TEST_F(TransactionTest, ARefusedRefreshGivesTheOAuthErrorAndKeepsTheAccessToken)
     EXPECT_FALSE(T().GetOAuthError(error, description));
 }
 
-// The code exchange still succeeds (HMRC's tokens stay in memory); the refresh, which promises a
-// rewritten token file, fails. Neither throws.
-TEST_F(TransactionTest, ATokenFileOrFolderThatCannotBeWrittenFailsOnlyTheRefresh) {
+// Tokens HMRC issued are in use for the run even when the token file cannot take them; the
+// service object says which file and why, so the agent can be told the next start needs a sign-in.
+TEST_F(TransactionTest, TokensThatCannotBeStoredStayInUseAndTheReasonIsKept) {
+    const std::string renewed =
+        R"({"access_token":"acc-2","refresh_token":"ref-2","expires_in":60})";
     fs::create_directories(TokenFile() / "in-the-way");
     EXPECT_EQ(ExchangeCode(kTokenAnswer), 200);
     EXPECT_EQ(T().GetAccessToken(), "acc-1");
+    EXPECT_TRUE(T().GetTokenStoreFailure().starts_with(TokenFile().string() + ": cannot "))
+        << T().GetTokenStoreFailure();
     EXPECT_TRUE(Logged("CTransaction::ExchangeCodeForToken : Failed to save token file\r\n"));
-    Reply("/oauth/token", Answer::Http(200, "OK", {}, kTokenAnswer));
+    Reply("/oauth/token", Answer::Http(200, "OK", {}, renewed));
     std::string access;
-    EXPECT_FALSE(T().ExchangeRefreshTokenForToken(access));
-    EXPECT_EQ(T().GetAccessToken(), "acc-1");
+    EXPECT_TRUE(T().ExchangeRefreshTokenForToken(access));
+    EXPECT_EQ(access, "acc-2");
+    EXPECT_EQ(T().GetAccessToken(), "acc-2");
+    EXPECT_TRUE(T().GetTokenStoreFailure().starts_with(TokenFile().string() + ": cannot "));
     EXPECT_TRUE(
         Logged("CTransaction::ExchangeRefreshTokenForToken : Failed to save token file\r\n"));
 
     WriteFile(m_home.Root() / "plain-file", "x");
-    ScopedEnv data("CALVENOR_DATA_DIR", (m_home.Root() / "plain-file" / "data").string());
+    const fs::path data = m_home.Root() / "plain-file" / "data";
+    ScopedEnv dataEnv("CALVENOR_DATA_DIR", data.string());
     EXPECT_EQ(ExchangeCode(kTokenAnswer), 200);
     EXPECT_TRUE(Logged("ExchangeCodeForToken : CToken error: Failed to create token dir\r\n"));
-    Reply("/oauth/token", Answer::Http(200, "OK", {}, kTokenAnswer));
+    Reply("/oauth/token", Answer::Http(200, "OK", {}, renewed));
+    EXPECT_TRUE(T().ExchangeRefreshTokenForToken(access));
+    EXPECT_EQ(T().GetTokenStoreFailure(),
+              (data / "TokDir" / "tokens.tok").string() + ": its folder cannot be made");
+    // A refused renewal keeps the tokens in use and has nothing to store.
+    Reply("/oauth/token", Answer::Http(400, "Bad Request", {}, R"({"error":"invalid_grant"})"));
     EXPECT_FALSE(T().ExchangeRefreshTokenForToken(access));
+    EXPECT_EQ(T().GetAccessToken(), "acc-2");
+    EXPECT_TRUE(T().GetTokenStoreFailure().empty());
 }
 
 TEST_F(TransactionTest, AFailedRetrievalLeavesThePreviousList) {
@@ -400,12 +422,14 @@ TEST_F(TransactionTest, EverySubmissionAnswerGivesItsReceipt) {
           "Payment Indicator : DD",
           "(Note DD means VAT is owed and HMRC holds a Direct Debit Instruction)",
           "Charge Ref Number : aCxFaNx0FZsCvyWF"}},
-        {"AcceptedNotJsonGivesTheFirstFiveLines",
+        {"AcceptedNotJsonGivesTheHeadersAndSaysTheReceiptIdIsTheProof",
          201,
          {"x-correlationid: c", "receipt-id: r", "receipt-timestamp: t"},
          "<html>",
          {"Submisssion Successful", "", "Correlation Id : c", "Receipt Id : r",
-          "Receipt Timestamp : t"}},
+          "Receipt Timestamp : t",
+          "HMRC's answer arrived incomplete: the Receipt Id above is the proof that this return "
+          "was filed."}},
         {"AcceptedWithoutHeadersGivesTheLabelsAlone",
          201,
          {},
