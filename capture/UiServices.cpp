@@ -75,6 +75,11 @@ void EnterPressesFocusedButton(QWidget* window) {
     window->installEventFilter(new CFocusedButtonOnEnter(window));
 }
 
+QString LiteralWindowTitle(const QString& text) {
+    QString title = text;
+    return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
 QString ShownMessageTitle(const QString& title) {
     return title.isEmpty() ? QStringLiteral("Error") : title;
 }

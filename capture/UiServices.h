@@ -78,6 +78,11 @@ QWidget* ActiveOwnerWindow();
 // the first) button the default is turned off for them, so this rule is the only one.
 void EnterPressesFocusedButton(QWidget* window);
 
+// `text` as a window caption shows it, letter for letter: Qt takes "[*]" in a caption for the
+// place of its modified mark and drops it, so a client named "Acme [*] Sons" is written so that
+// the caption still reads that way.
+QString LiteralWindowTitle(const QString& text);
+
 // The services of the process: the Qt implementation unless a test has installed others.
 CUiServices& UiServices();
 

@@ -128,7 +128,8 @@ void CVatEntry::showEvent(QShowEvent* event) {
             const DisplayPeriod period = FormatHmrcPeriod(m_periodStart, m_periodEnd);
             m_title->setText(m_baseTitle + QLatin1Char(' ') + ToQt(period.start) +
                              QStringLiteral("  To  ") + ToQt(period.end));
-            setWindowTitle(m_baseCaption + QStringLiteral("  For VAT Number: ") + ToQt(m_vrn));
+            setWindowTitle(LiteralWindowTitle(m_baseCaption + QStringLiteral("  For VAT Number: ") +
+                                              ToQt(m_vrn)));
         } else {
             m_title->setText(m_baseTitle + QStringLiteral(" VAT No. ") + ToQt(m_companyText));
         }

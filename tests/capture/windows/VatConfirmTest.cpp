@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
+#include <QWindow>
 
 #include "ImportDialog.h"
 #include "ModalTestHelper.h"
@@ -166,8 +167,8 @@ TEST_F(ConfirmWindow, ApprovalsSaveAsksBeforeOverwritingAndReportsAFailedWrite) 
 
 // A label's or button's text, or the caption for "".
 QString TextOf(QWidget& window, const char* control) {
-    if (*control == '\0')
-        return window.windowTitle();
+    if (*control == '\0')  // as the window system shows it
+        return window.windowHandle() ? window.windowHandle()->title() : "<not shown>";
     QWidget* widget = window.findChild<QWidget*>(control);
     return widget ? widget->property("text").toString() : "<missing>";
 }
@@ -180,8 +181,8 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTextsAndDataAsPlainText) {
     CImportDialog import;
     const auto show = [](auto& window) {
         window.SetPeriod("2020-01-01", "2020-03-31");
-        window.SetVrn("123456789 : <b>Acme</b> & Sons");
-        window.SetCompanyText("123456789 : <b>Acme</b> & Sons");
+        window.SetVrn("123456789 : <b>Acme</b> [*] & Sons");
+        window.SetCompanyText("123456789 : <b>Acme</b> [*] & Sons");
         window.show();
     };
     show(filerEntry);
@@ -195,7 +196,7 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTextsAndDataAsPlainText) {
         QString text;
     };
     const Row rows[] = {
-        {&filerEntry, "", "Enter VAT Details  For VAT Number: 123456789 : <b>Acme</b> & Sons"},
+        {&filerEntry, "", "Enter VAT Details  For VAT Number: 123456789 : <b>Acme</b> [*] & Sons"},
         {&filerEntry, "titleLabel",
          "Enter VAT details for the period: 01 Jan 2020  To  31 Mar 2020"},
         {&filerEntry, "box3Label", "3.Total VAT due (the sum of boxes 1 and 2.)"},
@@ -203,13 +204,13 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTextsAndDataAsPlainText) {
         {&filerEntry, "cancelButton", "Cancel"},
         {&approvalsEntry, "", "Enter VAT Details For Approval"},
         {&approvalsEntry, "titleLabel",
-         "Enter VAT details for : VAT No. 123456789 : <b>Acme</b> & Sons"},
+         "Enter VAT details for : VAT No. 123456789 : <b>Acme</b> [*] & Sons"},
         {&approvalsEntry, "box3Label", "3.Total VAT due (the sum of boxes 1 and 2)"},
         {&approvalsEntry, "wholePounds9Label", "<missing>"},
         {&approvalsEntry, "backButton", "Back"},
         {&approvalsEntry, "hintLabel", "(Boxes 3 and 5 calculate automatically on Continue)"},
         {&filerConfirm, "",
-         "Confim VAT for Submission  For VAT Number: 123456789 : <b>Acme</b> & Sons"},
+         "Confim VAT for Submission  For VAT Number: 123456789 : <b>Acme</b> [*] & Sons"},
         {&filerConfirm, "titleLabel",
          "Confirm VAT details for the period:  01 Jan 2020  To  31 Mar 2020"},
         {&filerConfirm, "box5Label",
@@ -219,7 +220,7 @@ TEST(WindowTexts, EachProgramsWindowsShowTheirOwnTextsAndDataAsPlainText) {
         {&filerConfirm, "saveButton", "<missing>"},
         {&approvalsConfirm, "", "Confirm VAT Values For Approval"},
         {&approvalsConfirm, "titleLabel",
-         "Confirm VAT details for : VAT No. 123456789 : <b>Acme</b> & Sons"},
+         "Confirm VAT details for : VAT No. 123456789 : <b>Acme</b> [*] & Sons"},
         {&approvalsConfirm, "doneButton", "Done"},
         {&approvalsConfirm, "printButton", "Print"},
         {&approvalsConfirm, "submitButton", "<missing>"},
