@@ -1,6 +1,7 @@
 #include "PrintDocuments.h"
 
 #include "HmrcDate.h"
+#include "Text.h"
 
 // clang-format off
 const std::string_view BoxTableTemplate =
@@ -36,33 +37,6 @@ const std::string_view BoxTableTemplate =
 const std::array<std::string_view, 9> kBoxPlaceholders = {
     "!BOX1!", "!BOX2!", "!BOX3!", "!BOX4!", "!BOX5!", "!BOX6!", "!BOX7!", "!BOX8!", "!BOX9!"};
 
-std::string HtmlEscape(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            case '\'':
-                escaped += "&#39;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::string FillBoxTable(const BoxTexts& boxes) {
     std::string table;
     std::size_t from = 0;
@@ -71,7 +45,7 @@ std::string FillBoxTable(const BoxTexts& boxes) {
         if (at == std::string_view::npos)
             continue;
         table += BoxTableTemplate.substr(from, at - from);
-        table += HtmlEscape(boxes[i]);
+        table += calvenor::HtmlEscape(boxes[i]);
         from = at + kBoxPlaceholders[i].size();
     }
     table += BoxTableTemplate.substr(from);
@@ -83,17 +57,17 @@ std::string BuildResultsPrintDocument(const std::string& periodStart, const std:
                                       const std::vector<std::string>& receiptLines,
                                       const BoxTexts& boxes) {
     const DisplayPeriod period = FormatHmrcPeriod(periodStart, periodEnd);
-    std::string document = "Results for Period : " + HtmlEscape(period.start) + " To " +
-                           HtmlEscape(period.end) + "<br/>";
-    document += "VAT Number: " + HtmlEscape(company) + "<br/><br/>";
+    std::string document = "Results for Period : " + calvenor::HtmlEscape(period.start) + " To " +
+                           calvenor::HtmlEscape(period.end) + "<br/>";
+    document += "VAT Number: " + calvenor::HtmlEscape(company) + "<br/><br/>";
     for (const std::string& line : receiptLines)
-        document += HtmlEscape(line) + "<br/>";
+        document += calvenor::HtmlEscape(line) + "<br/>";
     document += "<br/><br/>";
     document += FillBoxTable(boxes) + "<br/>";
     return document;
 }
 
 std::string BuildSignOffHtml(const std::string& companyText, const BoxTexts& boxes) {
-    return "VAT Return for Sign Off for : " + HtmlEscape(companyText) + "<br/><br/>" +
+    return "VAT Return for Sign Off for : " + calvenor::HtmlEscape(companyText) + "<br/><br/>" +
            FillBoxTable(boxes) + "<br/>";
 }

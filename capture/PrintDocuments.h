@@ -19,9 +19,6 @@ extern const std::string_view BoxTableTemplate;
 // "!BOX1!" to "!BOX9!" in box order; each occurs exactly once in the template.
 extern const std::array<std::string_view, 9> kBoxPlaceholders;
 
-// `&`, `<`, `>`, `"` and `'` as HTML character references; every other byte unchanged.
-std::string HtmlEscape(std::string_view text);
-
 // The template with each placeholder replaced by its box's text (escaped). The template is
 // filled in one pass, so a figure can never be taken for a placeholder.
 std::string FillBoxTable(const BoxTexts& boxes);

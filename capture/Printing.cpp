@@ -14,6 +14,7 @@
 #include <QTextDocument>
 
 #include "CaptureTexts.h"
+#include "Text.h"
 #include "UiServices.h"
 
 namespace {
@@ -24,20 +25,12 @@ constexpr double kPaddingPixelsPerPercent = 6.0;
 // Page margins, wide enough for any printer's unprintable border.
 constexpr double kPageMarginMillimetres = 15.0;
 
-std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 std::vector<std::string> Split(std::string_view text, char separator) {
     std::vector<std::string> parts;
     std::size_t from = 0;
     while (from <= text.size()) {
         const std::size_t at = std::min(text.find(separator, from), text.size());
-        if (std::string part = Trim(text.substr(from, at - from)); !part.empty())
+        if (std::string part = calvenor::Trim(text.substr(from, at - from)); !part.empty())
             parts.push_back(std::move(part));
         from = at + 1;
     }
@@ -74,8 +67,8 @@ std::string AdaptDeclarations(std::string_view block, const std::vector<std::str
         const std::size_t colon = declaration.find(':');
         if (colon == std::string::npos)
             continue;
-        const std::string name = Trim(std::string_view(declaration).substr(0, colon));
-        const std::string value = Trim(std::string_view(declaration).substr(colon + 1));
+        const std::string name = calvenor::Trim(std::string_view(declaration).substr(0, colon));
+        const std::string value = calvenor::Trim(std::string_view(declaration).substr(colon + 1));
         if (name == "border") {
             for (const std::string& word : Split(value, ' ')) {
                 const char* longhand = IsBorderStyle(word) ? "border-style"
@@ -106,7 +99,7 @@ std::string AdaptStyleSheet(std::string_view sheet, WidthMap& widths) {
         const std::size_t close = open == std::string_view::npos ? open : sheet.find('}', open);
         if (close == std::string_view::npos)
             break;
-        const std::string selectorText = Trim(sheet.substr(from, open - from));
+        const std::string selectorText = calvenor::Trim(sheet.substr(from, open - from));
         const std::vector<std::string> selectors = Split(selectorText, ',');
         adapted += selectorText + " {" +
                    AdaptDeclarations(sheet.substr(open + 1, close - open - 1), selectors, widths) +

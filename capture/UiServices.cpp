@@ -67,6 +67,13 @@ private:
 
 }  // namespace
 
+QPushButton* NamedButton(const QString& text, const QString& objectName, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    return button;
+}
+
 void EnterPressesFocusedButton(QWidget* window) {
     for (QPushButton* button : window->findChildren<QPushButton*>()) {
         if (button->window() == window)

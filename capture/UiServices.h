@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QPrinter;
+class QPushButton;
 class QUrl;
 class QWidget;
 
@@ -71,6 +72,10 @@ QString ShownMessageText(const QString& text);
 // The window that owns a box or dialog: the active modal window, else the active window, else
 // none.
 QWidget* ActiveOwnerWindow();
+
+// A push button named `objectName` (tests and the screenshot tool find it by that name) that never
+// becomes a window's default button: Enter must not press a button behind the user's back.
+QPushButton* NamedButton(const QString& text, const QString& objectName, QWidget* parent = nullptr);
 
 // Enter (or Return) in `window` presses the push button that has the keyboard focus, as a click
 // would. With no push button focused, Enter goes on to the window: its default button or its own

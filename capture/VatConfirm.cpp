@@ -16,16 +16,6 @@
 #include "PrintDocuments.h"
 #include "UiServices.h"
 
-namespace {
-
-QPushButton* MakeButton(const QString& text, const QString& name) {
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    return button;
-}
-
-}  // namespace
-
 CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
     : QDialog(parent), m_program(program) {
     const bool filer = program == CaptureProgram::Filer;
@@ -78,8 +68,8 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
         declarationRow->addWidget(m_declaration);
         layout->addLayout(declarationRow);
 
-        auto* back = MakeButton(QStringLiteral("Back"), QStringLiteral("backButton"));
-        m_submit = MakeButton(QStringLiteral("Submit"), QStringLiteral("submitButton"));
+        auto* back = NamedButton(QStringLiteral("Back"), QStringLiteral("backButton"));
+        m_submit = NamedButton(QStringLiteral("Submit"), QStringLiteral("submitButton"));
         buttons->addWidget(back);
         buttons->addStretch(1);
         buttons->addWidget(m_submit);
@@ -88,10 +78,10 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
         connect(m_submit, &QPushButton::clicked, this, &CVatConfirm::OnSubmit);
         m_firstAction = m_declaration;
     } else {
-        auto* back = MakeButton(QStringLiteral("Back"), QStringLiteral("backButton"));
-        auto* save = MakeButton(QStringLiteral("Save"), QStringLiteral("saveButton"));
-        auto* print = MakeButton(QStringLiteral("Print"), QStringLiteral("printButton"));
-        auto* done = MakeButton(QStringLiteral("Done"), QStringLiteral("doneButton"));
+        auto* back = NamedButton(QStringLiteral("Back"), QStringLiteral("backButton"));
+        auto* save = NamedButton(QStringLiteral("Save"), QStringLiteral("saveButton"));
+        auto* print = NamedButton(QStringLiteral("Print"), QStringLiteral("printButton"));
+        auto* done = NamedButton(QStringLiteral("Done"), QStringLiteral("doneButton"));
         buttons->addWidget(back);
         buttons->addStretch(1);
         buttons->addWidget(save);

@@ -32,14 +32,6 @@ QLabel* Label(const QString& text, QWidget* parent) {
     return new QLabel(text, parent);
 }
 
-QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    // No default button: Enter must never press one behind the user's back.
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 CCalvenorDlg::CCalvenorDlg(ProfileLoadResult profile, QWidget* parent)
@@ -67,29 +59,29 @@ void CCalvenorDlg::BuildControls() {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    m_startAuth = Button(QStringLiteral("Start Authorisation"),
-                         QStringLiteral("startAuthorisationButton"), this);
+    m_startAuth = NamedButton(QStringLiteral("Start Authorisation"),
+                              QStringLiteral("startAuthorisationButton"), this);
     m_url = new QLineEdit(this);
     m_url->setObjectName(QStringLiteral("urlEdit"));
     m_url->setReadOnly(true);
     m_url->setAccessibleName(QStringLiteral("HMRC URL"));
-    m_copy = Button(QStringLiteral("Copy"), QStringLiteral("copyButton"), this);
+    m_copy = NamedButton(QStringLiteral("Copy"), QStringLiteral("copyButton"), this);
     m_code = new QLineEdit(this);
     m_code->setObjectName(QStringLiteral("codeEdit"));
     m_code->setAccessibleName(QStringLiteral("HMRC Code"));
-    m_codeOk = Button(QStringLiteral("OK"), QStringLiteral("codeOkButton"), this);
+    m_codeOk = NamedButton(QStringLiteral("OK"), QStringLiteral("codeOkButton"), this);
     m_companies = new QComboBox(this);
     m_companies->setObjectName(QStringLiteral("companyCombo"));
     m_companies->setAccessibleName(QStringLiteral("Select Company/VAT Number"));
-    m_getObligations = Button(QStringLiteral("Get Obligations for Selected Company"),
-                              QStringLiteral("getObligationsButton"), this);
+    m_getObligations = NamedButton(QStringLiteral("Get Obligations for Selected Company"),
+                                   QStringLiteral("getObligationsButton"), this);
     m_periods = new QComboBox(this);
     m_periods->setObjectName(QStringLiteral("periodCombo"));
     m_periods->setAccessibleName(QStringLiteral("Select Period for Return"));
     m_periods->setMinimumContentsLength(26);
-    m_enterVat =
-        Button(QStringLiteral("Enter VAT Return Figures"), QStringLiteral("enterVatButton"), this);
-    m_exit = Button(QStringLiteral("Exit"), QStringLiteral("exitButton"), this);
+    m_enterVat = NamedButton(QStringLiteral("Enter VAT Return Figures"),
+                             QStringLiteral("enterVatButton"), this);
+    m_exit = NamedButton(QStringLiteral("Exit"), QStringLiteral("exitButton"), this);
 
     auto* urlLabel = Label(QStringLiteral("HMRC URL"), this);
     urlLabel->setBuddy(m_url);

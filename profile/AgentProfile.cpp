@@ -14,16 +14,12 @@
 #include "AtomicFile.h"
 #include "Folders.h"
 #include "ServiceUrl.h"
+#include "Text.h"
 
 namespace {
 
 // A profile of ten thousand clients is well under a megabyte; anything near this is not one.
 constexpr std::uintmax_t kMaxProfileBytes = 16u * 1024u * 1024u;
-
-bool IsNineDigits(std::string_view vrn) {
-    return vrn.size() == 9 && std::all_of(vrn.begin(), vrn.end(),
-                                          [](unsigned char c) { return c >= '0' && c <= '9'; });
-}
 
 ProfileLoadResult Failure(const std::filesystem::path& path, const std::string& reason) {
     ProfileLoadResult result;
@@ -306,7 +302,7 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
             }
             if (name.empty() || vrn.empty())
                 continue;
-            if (!IsNineDigits(vrn)) {
+            if (!calvenor::IsNineDigits(vrn)) {
                 badNumbers.push_back(std::string(name) + " (" + std::string(vrn) + ")");
                 continue;
             }

@@ -11,17 +11,12 @@
 #include <utility>
 
 #include "SandboxTypes.h"
+#include "Text.h"
 
 namespace calvenor::sandbox {
 namespace {
 
 using KeyValues = std::vector<std::pair<std::string, std::string>>;
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool IsHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -215,7 +210,7 @@ void CheckMacAddresses(CChecker& c, const std::string& h, const std::string& v) 
             return c.Error(h, "Value is not percent encoded (%3A between bytes)");
         if (!std::regex_match(address, mac))
             return c.Error(h, "\"" + address + "\" is not a MAC address of six bytes");
-        if (Lower(PercentDecode(address)) == "00:00:00:00:00:00")
+        if (AsciiLower(PercentDecode(address)) == "00:00:00:00:00:00")
             return c.Error(h, "00:00:00:00:00:00 is not a real MAC address");
     }
 }
@@ -349,7 +344,7 @@ FraudValidation ValidateFraudHeaders(const std::vector<std::string>& headerLines
         const auto colon = line.find(':');
         if (colon == std::string::npos)
             continue;
-        const std::string name = Lower(line.substr(0, colon));
+        const std::string name = AsciiLower(line.substr(0, colon));
         if (name.rfind("gov-client-", 0) != 0 && name.rfind("gov-vendor-", 0) != 0)
             continue;
         std::string value = line.substr(colon + 1);

@@ -22,6 +22,7 @@
 #include "ReturnValidation.h"
 #include "SandboxModel.h"
 #include "TestScenarios.h"
+#include "Text.h"
 
 namespace calvenor::sandbox {
 
@@ -74,20 +75,6 @@ const std::map<std::string, std::string>& KnownScopes() {
     return scopes;
 }
 
-bool IsNineDigits(std::string_view text) {
-    return text.size() == 9 &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string Trim(std::string_view text) {
-    std::size_t from = 0, to = text.size();
-    while (from < to && (text[from] == ' ' || text[from] == '\t'))
-        ++from;
-    while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t'))
-        --to;
-    return std::string(text.substr(from, to - from));
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -136,32 +123,6 @@ FormParams ParseForm(std::string_view text) {
         from = amp + 1;
     }
     return params;
-}
-
-std::string HtmlEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 std::string HttpDate(std::time_t t) {
@@ -1006,12 +967,12 @@ struct SandboxServer::Impl {
                         ? kJson
                         : "text/plain";
                 for (const auto& [name, value] : fault.headers)
-                    if (Lower(name) == "content-type")
+                    if (AsciiLower(name) == "content-type")
                         type = value;
                 res.status = fault.status;
                 res.set_content(fault.body, type);
                 for (const auto& [name, value] : fault.headers)
-                    if (Lower(name) != "content-type")
+                    if (AsciiLower(name) != "content-type")
                         res.set_header(name, value);
                 return true;
             }
@@ -1047,12 +1008,6 @@ struct SandboxServer::Impl {
             default:
                 return false;
         }
-    }
-
-    static std::string Lower(std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return text;
     }
 
     // Every route goes through here: faults are met, VAT API requests get their fraud-prevention

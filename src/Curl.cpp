@@ -12,6 +12,7 @@
 #include "CurlLibrary.h"
 #include "Log.h"
 #include "ServiceUrl.h"
+#include "Text.h"
 
 namespace {
 
@@ -19,18 +20,6 @@ namespace {
 // handle, the library's global state), and libcurl writes its error texts into the one buffer.
 bool g_transportTaken = false;
 char g_errorBuffer[512] = {};
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string WithoutLineEnd(std::string text) {
     const auto end = text.find_first_of("\r\n");
@@ -238,7 +227,7 @@ namespace {
 // The header lines of the final answer start at its status line.
 std::size_t FinalBlockStart(const std::vector<std::string>& headerLines) {
     for (std::size_t i = headerLines.size(); i-- > 0;) {
-        if (StartsWithNoCase(headerLines[i], "HTTP/"))
+        if (calvenor::StartsWithNoCase(headerLines[i], "HTTP/"))
             return i;
     }
     return 0;
@@ -250,7 +239,7 @@ int HttpStatusOfHeaderLines(const std::vector<std::string>& headerLines) {
     if (headerLines.empty())
         return 0;
     const std::string& line = headerLines[FinalBlockStart(headerLines)];
-    if (!StartsWithNoCase(line, "HTTP/"))
+    if (!calvenor::StartsWithNoCase(line, "HTTP/"))
         return 0;
     const auto space = line.find(' ');
     if (space == std::string::npos)
@@ -273,7 +262,7 @@ bool FindHeaderLine(const std::vector<std::string>& headerLines, const std::stri
     if (name.empty())
         return false;
     for (std::size_t i = FinalBlockStart(headerLines); i < headerLines.size(); ++i) {
-        if (StartsWithNoCase(headerLines[i], name)) {
+        if (calvenor::StartsWithNoCase(headerLines[i], name)) {
             line = headerLines[i];
             return true;
         }

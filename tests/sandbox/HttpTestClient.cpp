@@ -9,25 +9,18 @@
 #include <stdexcept>
 
 #include "SandboxFixture.h"
+#include "Text.h"
 
 namespace calvenor::sandbox::test {
-namespace {
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<std::string> HttpAnswer::Header(const std::string& name) const {
     std::optional<std::string> found;
-    const std::string wanted = Lower(name) + ":";
+    const std::string wanted = calvenor::AsciiLower(name) + ":";
     for (const auto& line : headerLines) {
         if (line.rfind("HTTP/", 0) == 0)
             found.reset();  // a new answer starts
-        else if (!found && Lower(line.substr(0, wanted.size())) == wanted)
+        else if (!found && calvenor::AsciiLower(line.substr(0, wanted.size())) == wanted)
             found = line.substr(std::min(line.find_first_not_of(' ', wanted.size()), line.size()));
     }
     return found;

@@ -16,6 +16,7 @@
 #include "FraudHeaderValidator.h"
 #include "Log.h"
 #include "TestSupport.h"
+#include "Text.h"
 
 namespace {
 
@@ -117,12 +118,6 @@ const std::vector<std::string> kAllNames = {
 
 std::string NameOf(const std::string& line) {
     return line.substr(0, line.find(':'));
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 std::size_t Count(const std::string& text, const std::string& part) {
@@ -342,7 +337,7 @@ TEST(FraudHeaders, EveryRequestDescribesTheMachineAsItIsThen) {
                 continue;
             }
             std::erase(names, expected);
-            gone.insert(Lower(expected));
+            gone.insert(calvenor::AsciiLower(expected));
             if (omittedThisSession.insert(expected).second)
                 ++omittedSessions[expected];
         }
