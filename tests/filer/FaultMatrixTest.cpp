@@ -313,7 +313,7 @@ TEST_P(FaultMatrix, FailsThroughItsOwnPathAndKeepsTheFiles) {
     const std::string tokensBefore = hadTokens ? ReadFile(TokenFile()) : std::string();
     m_recorder.ClearRecords();
     m_sandbox.ClearReceived();
-    m_window->Transaction().GetTransport().SetLimits(kLowered);
+    m_window->Session().Transaction().GetTransport().SetLimits(kLowered);
     std::optional<CSelfSignedServer> untrusted;
     if (cell.server == Server::Untrusted)
         untrusted.emplace();
@@ -323,7 +323,7 @@ TEST_P(FaultMatrix, FailsThroughItsOwnPathAndKeepsTheFiles) {
                                "/organisations/vat/100000001/returns"};
         m_sandbox.ArmFault(paths[static_cast<int>(cell.op)], cell.fault);
     } else {
-        m_window->Transaction().SetServiceBaseUrl(untrusted ? untrusted->BaseUrl()
+        m_window->Session().Transaction().SetServiceBaseUrl(untrusted ? untrusted->BaseUrl()
                                                             : "http://127.0.0.1:1");
     }
 
@@ -352,7 +352,7 @@ TEST_P(FaultMatrix, FailsThroughItsOwnPathAndKeepsTheFiles) {
     }
     if (cell.server == Server::Untrusted) {
         EXPECT_EQ(untrusted->Requests(), 0);
-        EXPECT_EQ(m_window->Transaction().GetCommErrorCode(), 10);
+        EXPECT_EQ(m_window->Session().Transaction().GetCommErrorCode(), 10);
     }
 
     const bool stored = fs::exists(TokenFile());

@@ -200,7 +200,7 @@ protected:
     void ExpectBackAtStart(bool tokenKept) {
         EXPECT_EQ(fs::exists(TokenFile()), tokenKept);
         EXPECT_TRUE(Edit("urlEdit")->text().isEmpty());
-        m_window->Transaction().SetServiceBaseUrl(m_sandbox.BaseUrl());
+        m_window->Session().Transaction().SetServiceBaseUrl(m_sandbox.BaseUrl());
         Button("startAuthorisationButton")->click();
         if (tokenKept)
             EXPECT_TRUE(Button("getObligationsButton")->isEnabled());

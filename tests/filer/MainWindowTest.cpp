@@ -301,14 +301,14 @@ TEST_F(FilerWindowTest, PeriodsKeepHmrcsOrderAndUnconvertibleDatesAreListedAsSen
     EXPECT_EQ(m_sandbox.Received().size(), 1u);
     EXPECT_EQ(Combo("periodCombo")->currentIndex(), 0);
     EXPECT_EQ(Enabled(), "obligations file");
-    EXPECT_EQ(m_window->SelectedCompanyText(), "100000001 : Ashcombe Joinery Ltd");
-    EXPECT_EQ(m_window->SelectedPeriodIndex(), 0);
-    ASSERT_EQ(m_window->Obligations().size(), 3u);
-    EXPECT_EQ(m_window->Obligations()[0].periodKey, "23C3");
+    EXPECT_EQ(m_window->Session().SelectedCompanyText(), "100000001 : Ashcombe Joinery Ltd");
+    EXPECT_EQ(m_window->Session().SelectedPeriodIndex(), 0);
+    ASSERT_EQ(m_window->Session().Obligations().size(), 3u);
+    EXPECT_EQ(m_window->Session().Obligations()[0].periodKey, "23C3");
 
     Combo("periodCombo")->setCurrentIndex(1);
     emit Combo("periodCombo")->activated(1);
-    EXPECT_EQ(m_window->SelectedPeriodIndex(), 1);
+    EXPECT_EQ(m_window->Session().SelectedPeriodIndex(), 1);
 }
 
 TEST_F(FilerWindowTest, ChangingCompanyEmptiesThePeriodsUntilAskedAgain) {
@@ -327,7 +327,7 @@ TEST_F(FilerWindowTest, ChangingCompanyEmptiesThePeriodsUntilAskedAgain) {
     EXPECT_GT(Combo("periodCombo")->count(), 0);
     ASSERT_EQ(m_sandbox.Received().size(), 1u);
     EXPECT_EQ(m_sandbox.Received()[0].Path(), "/organisations/vat/100000002/obligations");
-    EXPECT_EQ(m_window->SelectedCompanyText(), "100000002 : Brightwater Bakery Ltd");
+    EXPECT_EQ(m_window->Session().SelectedCompanyText(), "100000002 : Brightwater Bakery Ltd");
 }
 
 // ---- Exit and About ----

@@ -75,8 +75,8 @@ TEST_F(FilerWindowTest, WholeSessionInOddFoldersLeavesNoSecretBehind) {
     secrets.push_back(m_sandbox.GrantCode());
     Edit("codeEdit")->setText(QString::fromStdString(secrets.back()));
     Button("codeOkButton")->click();
-    secrets.push_back(m_window->Transaction().GetAccessToken());
-    secrets.push_back(m_window->Transaction().GetRefreshToken());
+    secrets.push_back(m_window->Session().Transaction().GetAccessToken());
+    secrets.push_back(m_window->Session().Transaction().GetRefreshToken());
     Reopen();
     Button("startAuthorisationButton")->click();
     ExpectMessage(0, "Already Authorised",
@@ -84,8 +84,8 @@ TEST_F(FilerWindowTest, WholeSessionInOddFoldersLeavesNoSecretBehind) {
                   BeepKind::Information);
     EXPECT_EQ(Enabled(), "obligations");
     EXPECT_TRUE(Edit("urlEdit")->text().isEmpty());
-    secrets.push_back(m_window->Transaction().GetAccessToken());
-    secrets.push_back(m_window->Transaction().GetRefreshToken());
+    secrets.push_back(m_window->Session().Transaction().GetAccessToken());
+    secrets.push_back(m_window->Session().Transaction().GetRefreshToken());
 
     // The renewed access token is the one presented for obligations.
     ChooseCompany("100000001");
