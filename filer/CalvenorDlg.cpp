@@ -370,8 +370,6 @@ bool CCalvenorDlg::SubmitReturn(ReturnFigures& figures) {
         results.SetResults(*submission.results);
         results.exec();
     }
-    CFilingSession::Result shown;
-    shown.messages = submission.messages;
-    Render(shown);
+    Render(submission);
     return submission.accepted;
 }

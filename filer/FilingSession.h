@@ -52,10 +52,10 @@ public:
         ReturnFigures figures;
     };
 
-    // A submission: the results when HMRC answered, else the message saying it may not have.
-    struct Submission {
+    // A submission: the results window's content when HMRC answered, else the message saying it
+    // may have been filed all the same.
+    struct Submission : Result {
         std::optional<SubmissionResults> results;
-        std::vector<UserMessage> messages;
         bool accepted = false;  // HMRC answered 201: the return is filed
     };
 
