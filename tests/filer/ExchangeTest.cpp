@@ -135,42 +135,43 @@ protected:
         m_periods.clear();  // the window's list is emptied whatever happened
     }
 
+    // One of the agent's steps (the README lists them), with its argument.
     void Step(const std::string& line) {
         const auto [step, arg] = Split(line);
-        if (step == "restart")  // the next run of the program, on the same files
+        if (step == "restart")
             Restart();
-        else if (step == "datafolder")  // blocked: a file stands where it belongs
+        else if (step == "datafolder")  // blocked
             WriteFile(m_odd / "Dätä folder", "not a folder");
-        else if (step == "writes")  // interrupted: no file written whole replaces another
+        else if (step == "writes")  // interrupted
             SetBeforeRenameHookForTesting([](const fs::path&) { return false; });
-        else if (step == "credentials")  // the profile's: "id: secret"
+        else if (step == "credentials")
             T().SetClientCredentials(Split(arg).first, Split(arg).second);
-        else if (step == "service")  // a path after the sandbox's address
+        else if (step == "service")
             T().SetServiceBaseUrl(m_sandbox.BaseUrl() + arg);
         else if (step == "start")
             Show(m_session->StartAuthorisation());
-        else if (step == "copy")  // "copy: refused": the desktop opened no browser
+        else if (step == "copy")
             m_session->BrowserLaunched(arg != "refused"), Type("");
         else if (step == "type")
             Type(arg);
-        else if (step == "grant")  // the code HMRC shows once the agent has signed in
-            Type(m_secrets.emplace_back(m_granted = m_sandbox.GrantCode()));
+        else if (step == "grant")
+            Type(m_secrets.emplace_back(m_sandbox.GrantCode()));
         else if (step == "ok")
             Show(m_session->ExchangeCode(m_code));
         else if (step == "authorise")
             Step("start"), Step("copy"), Step("grant"), Step("ok");
-        else if (step == "expire")  // every access token issued so far stops working
+        else if (step == "expire")
             m_sandbox.ExpireAccessTokens();
-        else if (step == "open")  // the client's one open period is kOpen
+        else if (step == "open")
             m_sandbox.SetObligations(arg, {kOpen});
+        else if (step == "company")
+            m_company = 1, m_companyText = arg, m_periods.clear();
         else if (step == "obligations")
             Show(m_session->GetObligations(m_company, m_companyText));
         else if (step == "file")
             File();
-        else if (step == "forget")  // Exit with the deletion ticked
+        else if (step == "forget")
             CFilingSession::DeleteTokenFile();
-        else if (step == "company")  // chosen in the company list, which empties the periods
-            m_company = 1, m_companyText = arg, m_periods.clear();
         else
             ADD_FAILURE() << "unknown step " << line;
         m_secrets.push_back(T().GetAccessToken()), m_secrets.push_back(T().GetRefreshToken());
@@ -191,8 +192,7 @@ protected:
                 T().SetServiceBaseUrl(m_untrusted
                                           ? "https://127.0.0.1:" + std::to_string(m_untrusted->port)
                                           : "http://127.0.0.1:1");
-            if (key == "path")
-                path = value;
+            path = key == "path" ? value : path;
             if (key == "fault")
                 fault.kind = static_cast<sandbox::Fault::Kind>(
                     std::find(std::begin(kFaults), std::end(kFaults), value) - kFaults);
@@ -215,9 +215,7 @@ protected:
             {"\\n", "\n"},
             {"\\t", "\t"},
             {"<base>", m_sandbox.BaseUrl()},
-            {"<code>", m_granted},
             {"<access>", T().GetAccessToken()},
-            {"<refresh>", m_refreshBefore},
             {"<tokenfile>", TokenFile()},
             {"<receipt-id>", filed.empty() ? "(none filed)" : filed.back().receiptId}};
         Lines lines = GetParam().second.contains(name) ? GetParam().second.at(name) : Lines();
@@ -228,7 +226,7 @@ protected:
         return lines;
     }
 
-    std::string m_url, m_code, m_granted, m_refreshBefore, m_companyText;
+    std::string m_url, m_code, m_companyText;
     int m_company = 0;
     Lines m_periods, m_shown, m_secrets = {std::string(sandbox::kDemoClientSecret)};
     std::optional<UntrustedServer> m_untrusted;
@@ -244,7 +242,6 @@ TEST_P(Exchange, GivesWhatItsFileSays) {
     for (const std::string& line : Section("given"))
         Step(line);
     const std::string before = ReadFile(TokenFile());
-    m_refreshBefore = before.substr(before.find('|') + 1, before.rfind('|') - before.find('|') - 1);
     fs::remove(m_odd / "rün dir" / "Calvenor.log");
     m_sandbox.ClearReceived(), m_shown.clear();
     Arm(Section("answer"));

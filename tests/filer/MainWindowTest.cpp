@@ -184,10 +184,36 @@ BoxTexts Shown(QWidget* modal) {
     return texts;
 }
 
+// Runs the ip command; why it failed, or empty.
+std::string Ip(const QStringList& arguments) {
+    QProcess ip;
+    ip.start(QStringLiteral("ip"), arguments);
+    const bool ran = ip.waitForFinished(10000) && ip.exitStatus() == QProcess::NormalExit;
+    return ran && ip.exitCode() == 0 ? "" : "ip " + arguments.join(' ').toStdString() + " failed";
+}
+
+// A second network card for one test (the header then lists more than one): a dummy link, or a
+// bridge without ports where the kernel has no dummy driver. Making one needs CAP_NET_ADMIN.
+struct ScopedLink {
+    ScopedLink() {
+        if (!problem.empty() && Ip({"link", "add", name, "type", "bridge"}).empty())
+            problem.clear();
+        if (problem.empty())
+            problem = Ip({"link", "set", name, "address", "02:ca:1f:7e:57:01", "up"});
+    }
+    ~ScopedLink() { Ip({"link", "delete", name}); }
+    const QString name = QStringLiteral("calvtest%1").arg(::getpid() % 10000000);
+    std::string problem = Ip({"link", "add", name, "type", "dummy"});
+};
+
 // Cancel ends the flow with nothing sent. Figures typed with no digit before the point are cut
-// like any other; Back returns to them as they were; HMRC receives exactly what the confirmation
-// showed; the receipt follows and the list is asked for again. The period list is emptied after.
-TEST_F(FilerWindowTest, TheFilingFlowFilesWhatWasConfirmedOrNothing) {
+// like any other, Back returns to them as they were left, and HMRC receives what the confirmation
+// showed, with fraud-prevention headers that describe this desktop (its screens, its network
+// cards, the window as the agent left it) and pass HMRC's checks. The receipt follows, the list is
+// asked for again, and the period list is emptied after.
+TEST_F(FilerWindowTest, AFilingFromThisDesktopSendsWhatWasConfirmedOrNothing) {
+    const ScopedLink link;
+    CCalvenorApp::HandOverScreenFacts();
     ReadyToFile();
     AnswerModals({[](QWidget* modal) { Click(modal, "cancelButton"); }});
     Find("enterVatButton")->click();
@@ -195,6 +221,7 @@ TEST_F(FilerWindowTest, TheFilingFlowFilesWhatWasConfirmedOrNothing) {
     EXPECT_FALSE(Find("enterVatButton")->isEnabled());
 
     Find("getObligationsButton")->click();
+    m_window->resize(1111, 777);
     const BoxTexts typed = {".555", ".12345", "", "-.5", "", ".999", "-.", ".", "-.555"};
     BoxTexts again, confirmed;
     std::string caption;
@@ -213,6 +240,7 @@ TEST_F(FilerWindowTest, TheFilingFlowFilesWhatWasConfirmedOrNothing) {
              QTest::keyClick(modal, Qt::Key_Escape);
          }});
     Find("enterVatButton")->click();
+    SetScreensReader({});
     EXPECT_EQ(confirmed, (BoxTexts{"0.55", "0.12", "0.67", "-0.50", "1.17", "0", "0", "0", "-0"}));
     EXPECT_EQ(again, (BoxTexts{"0.55", "0.12", "0.00", "-0.50", "0.00", "0", "0", "0", "-0"}));
     ReturnFigures filed;
@@ -220,12 +248,40 @@ TEST_F(FilerWindowTest, TheFilingFlowFilesWhatWasConfirmedOrNothing) {
     filed.periodKey = "18A1";
     CReturnData body;
     body.BuildJson(filed);
-    ASSERT_EQ(m_sandbox.FiledReturns().size(), 1u);
-    EXPECT_EQ(m_sandbox.FiledReturns()[0].requestBody, body.GetJson());
+    const auto sent = m_sandbox.Received();
+    const auto submission = std::find_if(
+        sent.begin(), sent.end(), [](const auto& request) { return request.method == "POST"; });
+    ASSERT_NE(submission, sent.end());
+    EXPECT_EQ(submission->body, body.GetJson());
     EXPECT_EQ(caption, "VAT Submission Results : Success");
     ASSERT_EQ(m_recorder.Messages().size(), 1u);
     EXPECT_EQ(m_recorder.Messages()[0].text, "No Open Periods Found for this company");
     EXPECT_EQ(Combo("periodCombo")->count(), 0);
+
+    std::set<std::string> cards;  // as the system lists them, without the filer's own code
+    for (const QString& card : QDir("/sys/class/net").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        cards.insert(ReadFile("/sys/class/net/" + card.toStdString() + "/address"));
+    std::erase_if(cards, [](auto& mac) { return mac.find_first_not_of("0:\n") == mac.npos; });
+    const auto count = [&submission](const char* header) {
+        const std::string value = submission->Header(header).value_or("");
+        return static_cast<std::size_t>(std::count(value.begin(), value.end(), ',') + 1);
+    };
+    const qreal ratio = m_window->devicePixelRatioF();
+    EXPECT_EQ(submission->Header("Gov-Client-Window-Size"),
+              "width=" + std::to_string(qRound(1111 * ratio)) +
+                  "&height=" + std::to_string(qRound(777 * ratio)));
+    EXPECT_EQ(count("Gov-Client-Screens"), QGuiApplication::screens().size());
+    EXPECT_EQ(count("Gov-Client-MAC-Addresses"), cards.size()) << link.problem;
+    // What this filer cannot answer: it has no multi-factor sign-in of its own, and a virtual
+    // machine or container may have no firmware names.
+    for (const auto& endpoint : m_sandbox.FraudFeedback()) {
+        for (const auto& error : endpoint.result.errors)
+            ADD_FAILURE() << endpoint.endpoint << ": " << error.header << ": " << error.message;
+        for (const auto& warning : endpoint.result.warnings)
+            EXPECT_TRUE(warning.header == "gov-client-multi-factor" ||
+                        warning.message.starts_with("device-"))
+                << warning.header << ": " << warning.message;
+    }
 }
 
 struct ExitRow {
@@ -295,69 +351,6 @@ TEST_F(FilerWindowTest, AboutOpensFromTheContextMenuItemAndWithF1) {
     AnswerModals({about});
     QTest::keyClick(m_window.get(), Qt::Key_F1);
     EXPECT_EQ(seen, 2);
-}
-
-// ---- A filing from this desktop, its screens and its window included ----
-
-// Runs the ip command; why it failed, or empty.
-std::string Ip(const QStringList& arguments) {
-    QProcess ip;
-    ip.start(QStringLiteral("ip"), arguments);
-    const bool ran = ip.waitForFinished(10000) && ip.exitStatus() == QProcess::NormalExit;
-    return ran && ip.exitCode() == 0 ? "" : "ip " + arguments.join(' ').toStdString() + " failed";
-}
-
-// A second network card for one test (the header then lists more than one): a dummy link, or a
-// bridge without ports where the kernel has no dummy driver. Making one needs CAP_NET_ADMIN.
-struct ScopedLink {
-    ScopedLink() {
-        if (!problem.empty() && Ip({"link", "add", name, "type", "bridge"}).empty())
-            problem.clear();
-        if (problem.empty())
-            problem = Ip({"link", "set", name, "address", "02:ca:1f:7e:57:01", "up"});
-    }
-    ~ScopedLink() { Ip({"link", "delete", name}); }
-    const QString name = QStringLiteral("calvtest%1").arg(::getpid() % 10000000);
-    std::string problem = Ip({"link", "add", name, "type", "dummy"});
-};
-
-TEST_F(FilerWindowTest, FilingFromThisDesktopPassesHmrcsHeaderChecks) {
-    const ScopedLink link;
-    std::set<std::string> cards;  // as the system lists them, without the filer's own code
-    for (const QString& card : QDir("/sys/class/net").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        cards.insert(ReadFile("/sys/class/net/" + card.toStdString() + "/address"));
-    std::erase_if(cards, [](auto& mac) { return mac.find_first_not_of("0:\n") == mac.npos; });
-    if (cards.size() < 2)
-        GTEST_SKIP() << "one network card, and no other could be made: " << link.problem;
-    CCalvenorApp::HandOverScreenFacts();
-    ReadyToFile();
-    m_window->resize(1111, 777);  // the window as the agent left it, not as it opened
-    AnswerModals({kType, kSubmit, [](QWidget* results) { Click(results, "okButton"); }});
-    Find("enterVatButton")->click();
-    SetScreensReader({});
-
-    ASSERT_FALSE(m_sandbox.Received().empty());
-    const sandbox::ReceivedRequest submission = m_sandbox.Received().front();
-    const auto count = [&submission](const char* header) {
-        const std::string value = submission.Header(header).value_or("");
-        return std::count(value.begin(), value.end(), ',') + 1;
-    };
-    const qreal ratio = m_window->devicePixelRatioF();
-    EXPECT_EQ(submission.Header("Gov-Client-Window-Size"),
-              "width=" + std::to_string(qRound(1111 * ratio)) +
-                  "&height=" + std::to_string(qRound(777 * ratio)));
-    EXPECT_EQ(count("Gov-Client-Screens"), QGuiApplication::screens().size());
-    EXPECT_EQ(count("Gov-Client-MAC-Addresses"), static_cast<std::ptrdiff_t>(cards.size()));
-    // What this filer cannot answer: it has no multi-factor sign-in of its own, and a virtual
-    // machine or container may have no firmware names.
-    for (const auto& endpoint : m_sandbox.FraudFeedback()) {
-        for (const auto& error : endpoint.result.errors)
-            ADD_FAILURE() << endpoint.endpoint << ": " << error.header << ": " << error.message;
-        for (const auto& warning : endpoint.result.warnings)
-            EXPECT_TRUE(warning.header == "gov-client-multi-factor" ||
-                        warning.message.starts_with("device-"))
-                << warning.header << ": " << warning.message;
-    }
 }
 
 }  // namespace
