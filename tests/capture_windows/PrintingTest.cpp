@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "PrintMarkup.h"
 #include "Printing.h"
 #include "TestSupport.h"
 #include "UiRecorder.h"
