@@ -14,7 +14,7 @@ namespace {
 
 // The Qt implementation itself, driven through its real modal windows.
 TEST(QtUiServices, MessageShowsErrorTitleLineBreaksAndReturnsTheButton) {
-    CQtUiServices services;
+    CUiServices& services = UiServices();
     QString title, text;
     WhenModalShown([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
@@ -32,7 +32,7 @@ TEST(QtUiServices, MessageShowsErrorTitleLineBreaksAndReturnsTheButton) {
 
 TEST(QtUiServices, SaveDialogUsesQtWidgetsAndTheRequest) {
     TempFolder folder;
-    CQtUiServices services;
+    CUiServices& services = UiServices();
     bool sawDialog = false;
     const QString target = QString::fromStdString((folder / "receipt").string());
     WhenModalShown([&](QWidget* modal) {
@@ -54,7 +54,7 @@ TEST(QtUiServices, SaveDialogUsesQtWidgetsAndTheRequest) {
 }
 
 TEST(QtUiServices, CancelledOpenDialogGivesNothing) {
-    CQtUiServices services;
+    CUiServices& services = UiServices();
     WhenModalShown([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
     EXPECT_EQ(services.OpenFileName({"Open", {}, {"CSV Files (*.csv)"}, "csv", false}),
               std::nullopt);
