@@ -13,6 +13,7 @@
 #include <set>
 
 #include "DeviceFacts.h"
+#include "FactFormats.h"
 #include "FraudHeaderValidator.h"
 #include "Log.h"
 #include "TestSupport.h"
