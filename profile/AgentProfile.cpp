@@ -152,9 +152,12 @@ ProfileLoadResult ParseAgentProfile(const std::string& text, const std::filesyst
     }
     // Byte-wise by name (string_view compares bytes as unsigned, as std::string does). Sorted
     // stably, equal names sit together in file order, so unique keeps the first in the file.
-    std::ranges::stable_sort(candidates, {}, &Candidate::name);
-    const auto duplicates = std::ranges::unique(candidates, {}, &Candidate::name);
-    candidates.erase(duplicates.begin(), duplicates.end());
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.name < b.name; });
+    candidates.erase(
+        std::unique(candidates.begin(), candidates.end(),
+                    [](const Candidate& a, const Candidate& b) { return a.name == b.name; }),
+        candidates.end());
     profile.clients.reserve(candidates.size());
     for (const Candidate& c : candidates)
         profile.clients.push_back({std::string(c.name), std::string(c.vrn)});
