@@ -52,8 +52,9 @@ void SandboxServer::Impl::Configure(CRecordingServer& recorder) {
     // Answers the routes did not make (unknown paths, unreadable requests) get HMRC-style
     // bodies.
     server.set_error_handler(httplib::Server::HandlerWithResponse(
-        [this](const httplib::Request&, httplib::Response& res) {
-            if (!res.body.empty())
+        [](const httplib::Request&, httplib::Response& res) {
+            // A route's own answer (a body, or one streamed through a provider) stays.
+            if (!res.body.empty() || res.has_header("Content-Type"))
                 return httplib::Server::HandlerResponse::Unhandled;
             switch (res.status) {
                 case 404:

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <map>
 
+#include <gtest/gtest.h>
 #include "FraudHeaderValidator.h"
-#include "SandboxFixture.h"
 
 namespace calvenor::sandbox::test {
 namespace {
@@ -95,18 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"EncodedSeparatorInUserIds", "Client-User-IDs", "os%3Djdoe", true},
         Broken{"RawSpaceInUserIds", "Client-User-IDs", "os=j doe", true,
                "Value is not percent encoded"},
-        Broken{"RawLettersInUserIds", "Client-User-IDs", "os=Zo\xC3\xAB", true,
-               "Value is not percent encoded"},
         Broken{"UserIdsKeyTwice", "Client-User-IDs", "os=a&os=b", true},
         Broken{"EmptyUserId", "Client-User-IDs", "os=", true},
         Broken{"EmptyTimezone", "Client-Timezone", "", true, "Value is empty"},
         Broken{"TimezoneWithoutUtc", "Client-Timezone", "+01:00", true},
-        Broken{"TimezoneOutOfRange", "Client-Timezone", "UTC+15:00", true},
         Broken{"TimestampWithoutMilliseconds", "Client-Local-IPs-Timestamp", "2026-03-07T09:05:03Z",
                true},
         Broken{"TimestampNotUtc", "Client-Local-IPs-Timestamp", "2026-03-07T09:05:03.042+01:00",
-               true},
-        Broken{"TimestampImpossibleDate", "Client-Local-IPs-Timestamp", "2026-02-30T09:05:03.042Z",
                true},
         Broken{"RawColonsInIpv6", "Client-Local-IPs", "192.168.1.10,fe80::1", true},
         Broken{"NotAnAddress", "Client-Local-IPs", "300.1.1.1", true},
@@ -114,23 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"RawColonsInMac", "Client-MAC-Addresses", "0A:1B:2C:3D:4E:5F", true},
         Broken{"ShortMac", "Client-MAC-Addresses", "0A%3A1B", true},
         Broken{"ZeroMac", "Client-MAC-Addresses", "00%3A00%3A00%3A00%3A00%3A00", true},
-        Broken{"EmptyMac", "Client-MAC-Addresses", "", true},
         Broken{"LinkLocalAddress", "Client-Local-IPs", "192.168.1.10,fe80%3A%3A1", false},
         Broken{"ZeroScreenWidth", "Client-Screens",
                "width=0&height=1080&scaling-factor=1.00&colour-depth=32", true},
         Broken{"ScreenWithoutColourDepth", "Client-Screens",
                "width=1920&height=1080&scaling-factor=1.00", true,
                "Value is not the documented key list"},
-        Broken{"ScreenWithAnotherKey", "Client-Screens",
-               "width=1920&height=1080&scaling-factor=1.00&colour-depth=32&refresh=60", true},
-        Broken{"ScreensStartingWithSeparator", "Client-Screens",
-               "&scaling-factor=1.00&colour-depth=32", true},
         Broken{"ScreenListStartingWithComma", "Client-Screens",
                ",width=1920&height=1080&scaling-factor=1.00&colour-depth=32", true},
-        Broken{"EncodedSeparatorsInScreens", "Client-Screens",
-               "width%3D1920%26height%3D1080%26scaling-factor%3D1%26colour-depth%3D32", true},
         Broken{"NegativeWindowHeight", "Client-Window-Size", "width=363&height=-411", true},
-        Broken{"FractionalWindowWidth", "Client-Window-Size", "width=363.5&height=411", true},
         Broken{"WindowSizeWithoutHeight", "Client-Window-Size", "width=363", true,
                "Value is not the documented key list"},
         Broken{"EmptyOsFamily", "Client-User-Agent",
@@ -150,53 +137,6 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"BadMultiFactorType", "Client-Multi-Factor",
                "type=SMS&timestamp=x&unique-reference=1", true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-class FraudFeedback : public SandboxFixture {};
-
-TEST_F(FraudFeedback, ReportsTheLastRequestToEachEndpoint) {
-    const std::string feedback =
-        "/test/fraud-prevention-headers/vat-mtd/validation-feedback?connectionMethod=";
-    EXPECT_EQ(m_client.Get(Url(feedback + "DESKTOP_APP_DIRECT")).status, 404);  // nothing yet
-    EXPECT_EQ(m_client.Get(Url(feedback + "WEB_APP_VIA_SERVER")).status, 400);
-
-    auto good = Headers();
-    for (const auto& line : ConformingHeaders())
-        good.push_back(line);
-    auto bad = good;
-    bad[3] = "Gov-Client-Connection-Method: WEB_APP_VIA_SERVER";
-    EXPECT_EQ(m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), bad).status, 200);
-    EXPECT_EQ(m_client.Get(ObligationsUrl(kQuarterlyClient.vrn), good).status, 200);  // counts
-    EXPECT_EQ(m_client.Post(ReturnsUrl(kQuarterlyClient.vrn), ValidReturnBody("26A1"), bad).status,
-              201);
-
-    const HttpAnswer answer = m_client.Get(Url(feedback + "DESKTOP_APP_DIRECT"));
-    ASSERT_EQ(answer.status, 200) << answer.body;
-    const auto doc = Parse(answer.body);
-    ASSERT_TRUE(doc.IsObject() && doc["requests"].IsArray() && doc["requests"].Size() == 2)
-        << answer.body;
-    EXPECT_STREQ(doc["connectionMethod"].GetString(), "DESKTOP_APP_DIRECT");
-    // The obligations call counts with its last, good set; the return with its bad one.
-    const std::map<std::string, std::vector<std::string>> expected = {
-        {"/organisations/vat/{vrn}/obligations",
-         {"GET", "/organisations/vat/100000001/obligations", "POTENTIALLY_INVALID_HEADERS",
-          "warnings", "POTENTIALLY_INVALID_HEADER", "gov-client-multi-factor"}},
-        {"/organisations/vat/{vrn}/returns",
-         {"POST", "/organisations/vat/100000001/returns", "INVALID_HEADERS", "errors",
-          "INVALID_HEADER", "gov-client-connection-method"}}};
-    for (const auto& request : doc["requests"].GetArray()) {
-        const auto& e = expected.at(request["endpoint"].GetString());
-        EXPECT_EQ(request["method"].GetString(), e[0]);
-        EXPECT_EQ(request["path"].GetString(), e[1]);
-        EXPECT_EQ(request["code"].GetString(), e[2]);
-        EXPECT_EQ(request["errors"].Size() + request["warnings"].Size(),
-                  e[3] == "errors" ? 2u : 1u);
-        ASSERT_FALSE(request[e[3].c_str()].Empty());
-        const auto& finding = request[e[3].c_str()][0];
-        EXPECT_EQ(finding["code"].GetString(), e[4]);
-        EXPECT_EQ(finding["headers"][0].GetString(), e[5]);
-    }
-    EXPECT_EQ(m_server->FraudFeedback().size(), 2u);
-}
 
 }  // namespace
 }  // namespace calvenor::sandbox::test
