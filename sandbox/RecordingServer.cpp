@@ -154,7 +154,8 @@ struct CRecordingServer::Impl {
     void BeforeAnswer(const httplib::Request& req, httplib::Response& res) {
         // An unreadable request line leaves the method empty: nothing to record.
         if (!req.method.empty()) {
-            ReceivedRequest r{req.method, req.target, HeaderLinesOf(req), req.body};
+            ReceivedRequest r{req.method, req.target, HeaderLinesOf(req), req.body,
+                              req.remote_port};
             std::lock_guard lock(mutex);
             if (req.remote_port > 0)
                 connections.emplace(req.remote_addr, req.remote_port);

@@ -28,6 +28,7 @@ struct ReceivedRequest {
     // the client side (CCurl keeps the lines it handed to libcurl).
     std::vector<std::string> headerLines;
     std::string body;
+    int clientPort = 0;  // the client's end of the connection: one connection, one port
 
     // The value of the first header with this name (any case); nullopt when there is none.
     std::optional<std::string> Header(std::string_view name) const;
