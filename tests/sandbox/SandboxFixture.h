@@ -6,11 +6,13 @@
 #include <rapidjson/document.h>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "SandboxServer.h"
+#include "TestSupport.h"
 
 namespace calvenor::sandbox::test {
 
@@ -30,6 +32,42 @@ inline std::string ValidReturn(const std::string& periodKey = "26A1") {
            R"("totalAcquisitionsExVAT":"0","finalised":true})";
 }
 
+// What a conforming filer sends: every header HMRC lists for DESKTOP_APP_DIRECT but
+// Gov-Client-Multi-Factor (the filer has no multi-factor sign-in of its own).
+inline const std::vector<std::string> kConforming = {
+    "Gov-Client-Connection-Method: DESKTOP_APP_DIRECT",
+    "Gov-Client-MAC-Addresses: 0A%3A1B%3A2C%3A3D%3A4E%3A5F",
+    "Gov-Client-Device-ID: beec798b-b366-47fa-b1f8-92cede14a1ce",
+    "Gov-Client-Local-IPs-Timestamp: 2026-03-07T09:05:03.042Z",
+    "Gov-Client-Local-IPs: 192.168.1.10,2001%3Adb8%3A%3A1",
+    "Gov-Vendor-Version: Calvenor=2.12.2",
+    "Gov-Client-User-Agent: os-family=Linux&os-version=Debian%2012&device-manufacturer=Dell%20Inc."
+    "&device-model=XPS%2013",
+    "Gov-Client-User-IDs: os=Zo%C3%AB%20O%22Brien%7Cx",
+    "Gov-Client-Timezone: UTC+01:00",
+    "Gov-Client-Screens: width=1920&height=1080&scaling-factor=1.00&colour-depth=32,colour-depth=24"
+    "&scaling-factor=1.25&height=1024&width=1280",
+    "Gov-Client-Window-Size: width=363&height=411",
+    "Gov-Vendor-License-IDs: "
+    "Calvenor=9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08",
+    "Gov-Vendor-Product-Name: Calvenor"};
+
+// The rows of a tab-separated table in tests/data/sandbox ('#' lines are comments), each with
+// `columns` cells.
+inline std::vector<std::vector<std::string>> ReadTable(const std::string& name,
+                                                       std::size_t columns) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream file(calvenor::test::ReadFile(calvenor::test::TestData("sandbox/" + name)));
+    for (std::string line; std::getline(file, line);) {
+        std::vector<std::string> cells(1);
+        for (std::istringstream in(line + "\t"); std::getline(in, cells.back(), '\t');)
+            cells.emplace_back();
+        if (!line.empty() && line[0] != '#' && cells.size() == columns + 1)
+            rows.push_back({cells.begin(), cells.end() - 1});
+    }
+    return rows;
+}
+
 // A JSON body's string member, "<absent>" when there is none.
 inline std::string Member(const std::string& body, const char* name) {
     rapidjson::Document doc;
@@ -37,10 +75,6 @@ inline std::string Member(const std::string& body, const char* name) {
     return doc.IsObject() && doc.HasMember(name) && doc[name].IsString() ? doc[name].GetString()
                                                                          : "<absent>";
 }
-
-// Sends `bytes` on a new connection; what came back before the server closed it (or went
-// quiet for a second).
-std::string RawExchange(int port, const std::string& bytes);
 
 // A sandbox on a free port with the demo data seeded around kToday, and a keep-alive client.
 class SandboxFixture : public ::testing::Test {
@@ -55,19 +89,17 @@ protected:
         m_client->set_keep_alive(true);
         m_client->set_url_encode(false);
     }
-    // An access token for `scopes`, got the way the filer gets one.
-    std::string Token(const std::string& scopes = "read:vat write:vat") {
-        return Member(
-            Form("/oauth/token", kCodeForm + m_server->GrantCode(kDemoClientId, scopes))->body,
-            "access_token");
-    }
-    httplib::Headers Vat(const std::string& token) {
-        return {{"Accept", "application/vnd.hmrc.1.0+json"}, {"Authorization", "Bearer " + token}};
-    }
     httplib::Result Form(const std::string& path, const std::string& body) {
         return m_client->Post(path.c_str(), body, "application/x-www-form-urlencoded");
     }
-    void Advance(std::chrono::seconds by) { m_now = m_now.load() + by; }
+    // An access token for `scopes`, got the way the filer gets one.
+    std::string Token(const std::string& scopes = "read:vat write:vat") {
+        const std::string code = m_server->GrantCode(kDemoClientId, scopes);
+        return Member(Form("/oauth/token", kCodeForm + code)->body, "access_token");
+    }
+    static httplib::Headers Vat(const std::string& token) {
+        return {{"Accept", "application/vnd.hmrc.1.0+json"}, {"Authorization", "Bearer " + token}};
+    }
 
     std::atomic<std::chrono::system_clock::time_point> m_now{
         std::chrono::sys_days{std::chrono::year(2026) / std::chrono::May / std::chrono::day(15)} +

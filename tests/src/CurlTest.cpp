@@ -7,12 +7,9 @@
 #include <ostream>
 #include <thread>
 
-#include "CurlLibrary.h"
 #include "Log.h"
 #include "RecordingServer.h"
 #include "TestSupport.h"
-#include "Transaction.h"
-#include "TransactionError.h"
 
 using namespace calvenor::test;
 using calvenor::sandbox::CRecordingServer;
@@ -267,33 +264,6 @@ TEST_F(CurlTest, AFreshConnectionIsNeverResentWhenItDrops) {
         EXPECT_EQ(curl.GetLastResult(), 52);  // nothing came back
         EXPECT_EQ(m_server.Received().size(), fresh ? 2u : 3u) << (fresh ? "fresh" : "reused");
     }
-}
-
-// Without libcurl the call fails like any transport failure and says why and what to do; the
-// process keeps running and the transport works once the library can be found.
-TEST_F(CurlTest, AMissingLibcurlFailsTheCallWithTheReasonAndTheRemedy) {
-    m_server.Http().Get(".*", [](const httplib::Request&, httplib::Response&) {});
-    Start();
-    struct RestoreLibrary {
-        ~RestoreLibrary() { SetCurlLibraryForTesting({}); }
-    } restore;
-    SetCurlLibraryForTesting("libcalvenor-missing-curl.so.4");
-    CTransaction transaction;
-    transaction.SetServiceBaseUrl(m_server.BaseUrl());
-
-    EXPECT_EQ(transaction.StartJouney(), 1);
-    EXPECT_EQ(CommErrorText(transaction.GetCommErrorCode()),
-              "Communication System Initialisation Failed");
-    const std::string failure = transaction.GetTransport().GetLoadFailure();
-    EXPECT_EQ(failure.rfind("libcurl could not be loaded: libcalvenor-missing-curl.so.4: ", 0), 0u)
-        << failure;
-    EXPECT_NE(failure.find("Install the libcurl4 package"), std::string::npos) << failure;
-    EXPECT_NE(Log().find(failure), std::string::npos);
-    EXPECT_TRUE(m_server.Received().empty());
-
-    SetCurlLibraryForTesting({});
-    EXPECT_EQ(transaction.StartJouney(), 200);
-    EXPECT_EQ(m_server.Received().size(), 1u);
 }
 
 TEST_F(CurlTest, ThisMachineIsNeverReachedThroughAProxy) {
