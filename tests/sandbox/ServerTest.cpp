@@ -17,9 +17,9 @@
 namespace calvenor::sandbox::test {
 namespace {
 
-// Sends `bytes` on a new connection; what came back before the server closed it (or went quiet
-// for a second).
-std::string RawExchange(int port, const std::string& bytes) {
+// Sends `bytes` on a new connection; what came back before the server closed it (`closed`) or
+// went quiet for a second.
+std::string RawExchange(int port, const std::string& bytes, bool* closed = nullptr) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
     std::string answer;
@@ -28,6 +28,8 @@ std::string RawExchange(int port, const std::string& bytes) {
         ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) > 0)
         for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 1000) > 0;) {
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (closed)
+                *closed = n == 0;
             if (n <= 0)
                 break;
             answer.append(buffer, static_cast<std::size_t>(n));
@@ -56,12 +58,15 @@ TEST_P(Faults, StrikeTheNextRequestToTheirPathWithTheRouteRunningBehindADrop) {
     fault.bodyBytes = 300000;
     m_server->ArmFault("/organisations/vat/100000001/returns", fault);
     const std::string token = Token();
+    bool closed = false;
     const std::string answer = RawExchange(
         m_server->Port(),
         "POST /organisations/vat/100000001/returns HTTP/1.1\r\nAccept: "
         "application/vnd.hmrc.1.0+json\r\nAuthorization: Bearer " +
-            token + "\r\nConnection: close\r\nContent-Length: 296\r\n\r\n" + ValidReturn());
+            token + "\r\nConnection: close\r\nContent-Length: 296\r\n\r\n" + ValidReturn(),
+        &closed);
     EXPECT_TRUE(answer.starts_with(row.begins)) << answer.substr(0, 300);
+    EXPECT_TRUE(closed);  // the answer ended, whole or cut
     const auto headEnd = answer.find("\r\n\r\n");
     EXPECT_EQ(headEnd == std::string::npos ? 0 : answer.size() - headEnd - 4, row.body);
     EXPECT_EQ(m_server->FiledReturns().size(), row.filed ? 1u : 0u);
