@@ -27,7 +27,7 @@ class BrokenHeaders : public ::testing::TestWithParam<Broken> {};
 
 TEST_P(BrokenHeaders, AreReportedAgainstTheirHeaderAlone) {
     const Broken& c = GetParam();
-    std::vector<std::string> lines = kConforming;
+    std::vector<std::string> lines = ConformingHeaders();
     lines.push_back(
         "Gov-Client-Multi-Factor: type=OTHER&timestamp=2026-03-07T09%3A05Z&unique-reference=1");
     const std::string prefix = "Gov-" + c.header + ":";

@@ -32,25 +32,16 @@ inline std::string ValidReturn(const std::string& periodKey = "26A1") {
            R"("totalAcquisitionsExVAT":"0","finalised":true})";
 }
 
-// What a conforming filer sends: every header HMRC lists for DESKTOP_APP_DIRECT but
-// Gov-Client-Multi-Factor (the filer has no multi-factor sign-in of its own).
-inline const std::vector<std::string> kConforming = {
-    "Gov-Client-Connection-Method: DESKTOP_APP_DIRECT",
-    "Gov-Client-MAC-Addresses: 0A%3A1B%3A2C%3A3D%3A4E%3A5F",
-    "Gov-Client-Device-ID: beec798b-b366-47fa-b1f8-92cede14a1ce",
-    "Gov-Client-Local-IPs-Timestamp: 2026-03-07T09:05:03.042Z",
-    "Gov-Client-Local-IPs: 192.168.1.10,2001%3Adb8%3A%3A1",
-    "Gov-Vendor-Version: Calvenor=2.12.2",
-    "Gov-Client-User-Agent: os-family=Linux&os-version=Debian%2012&device-manufacturer=Dell%20Inc."
-    "&device-model=XPS%2013",
-    "Gov-Client-User-IDs: os=Zo%C3%AB%20O%22Brien%7Cx",
-    "Gov-Client-Timezone: UTC+01:00",
-    "Gov-Client-Screens: width=1920&height=1080&scaling-factor=1.00&colour-depth=32,colour-depth=24"
-    "&scaling-factor=1.25&height=1024&width=1280",
-    "Gov-Client-Window-Size: width=363&height=411",
-    "Gov-Vendor-License-IDs: "
-    "Calvenor=9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08",
-    "Gov-Vendor-Product-Name: Calvenor"};
+// What a conforming filer sends, one line each: every header HMRC lists for DESKTOP_APP_DIRECT
+// but Gov-Client-Multi-Factor (the filer has no multi-factor sign-in of its own).
+inline std::vector<std::string> ConformingHeaders() {
+    std::vector<std::string> lines;
+    std::istringstream file(
+        calvenor::test::ReadFile(calvenor::test::TestData("sandbox/conforming-headers.txt")));
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 // The rows of a tab-separated table in tests/data/sandbox ('#' lines are comments), each with
 // `columns` cells.

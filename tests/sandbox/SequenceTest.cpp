@@ -76,7 +76,7 @@ TEST_F(Sequence, FeedbackReportsTheLastRequestToEachEndpoint) {
     EXPECT_EQ(m_client->Get(feedback + "DESKTOP_APP_DIRECT")->status, 404);
     EXPECT_EQ(m_client->Get(feedback + "WEB_APP_VIA_SERVER")->status, 400);
     auto good = Vat(Token());
-    for (const auto& line : kConforming)
+    for (const auto& line : ConformingHeaders())
         good.emplace(line.substr(0, line.find(':')), line.substr(line.find(':') + 2));
     auto bad = good;
     bad.erase("Gov-Client-Timezone");
