@@ -51,8 +51,8 @@ void SandboxServer::Impl::Configure(CRecordingServer& recorder) {
 
     // Answers the routes did not make (unknown paths, unreadable requests) get HMRC-style
     // bodies.
-    server.set_error_handler(httplib::Server::HandlerWithResponse(
-        [](const httplib::Request&, httplib::Response& res) {
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
             // A route's own answer (a body, or one streamed through a provider) stays.
             if (!res.body.empty() || res.has_header("Content-Type"))
                 return httplib::Server::HandlerResponse::Unhandled;
