@@ -249,6 +249,7 @@ bool CCurl::DoTransaction() {
         LOG_ENTRY("curl_easy_perform Result = " << static_cast<int>(result));
         LOG_ENTRY("CurlErrBuff : " << g_errorBuffer);
     }
+    m_sentHeaders = std::move(m_requestHeaders);
     m_requestHeaders.clear();
     m_url.clear();
     m_postBody.clear();

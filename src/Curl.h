@@ -69,6 +69,9 @@ public:
     static int ErrorCodeForResult(int curlResult);
     int GetLastResult() const { return m_lastResult; }
     const std::vector<std::string>& GetHeaderLines() const { return m_headerLines; }
+    // The header lines of the last transfer's request as handed to libcurl, in order (libcurl
+    // adds Host, Content-Length and its defaults around them).
+    const std::vector<std::string>& GetSentHeaderLines() const { return m_sentHeaders; }
 
     // Reads an OAuth token answer from the last body. True when it is a JSON object with a string
     // "access_token"; members that are missing or of the wrong type leave their output unchanged.
@@ -90,6 +93,7 @@ private:
     std::string m_body;
     std::vector<std::string> m_headerLines;
     std::vector<std::string> m_requestHeaders;
+    std::vector<std::string> m_sentHeaders;
     std::string m_postBody;
     std::string m_responseText;
     int m_lastResult = 0;
