@@ -289,15 +289,6 @@ std::string PeriodText(const CObligationData& obligation) {
     return obligation.start + " - " + obligation.end;
 }
 
-// A call that failed because libcurl is missing says so, and what to do, under its usual text.
-std::string WithLoadFailure(std::string text, const CTransaction& transaction) {
-    const std::string& failure = transaction.GetTransport().GetLoadFailure();
-    if (!failure.empty()) {
-        text += "\n\n" + failure;
-    }
-    return text;
-}
-
 }  // namespace
 
 bool CCalvenorDlg::CheckTokenFile(std::string& refreshToken) {
@@ -385,8 +376,7 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
         }
         if (status == 0) {
             // No answer at all (no connection, time-out): nothing says the token is bad.
-            ShowError(
-                WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction));
+            ShowError(CommErrorText(m_transaction->GetCommErrorCode()));
             return;
         }
         if (status == 400) {
@@ -436,8 +426,7 @@ void CCalvenorDlg::OnBnClickedButtonStartAuth() {
         ShowError(text);
     } else {
         LOG_ENTRY("generic error : " << text);
-        UiServices().Message(QStringLiteral("COMMUNICATIONS ERROR"),
-                             QString::fromStdString(WithLoadFailure(text, *m_transaction)),
+        UiServices().Message(QStringLiteral("COMMUNICATIONS ERROR"), QString::fromStdString(text),
                              MessageIcon::None, BeepKind::Exclamation);
     }
 }
@@ -492,8 +481,7 @@ void CCalvenorDlg::OnBnClickedButtonCodeOk() {
 void CCalvenorDlg::ShowTokenExchangeError() {
     if (m_transaction->GetTransport().GetLastResult() != 0) {
         // No answer came back: the communication error says why.
-        ShowError(
-            WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction));
+        ShowError(CommErrorText(m_transaction->GetCommErrorCode()));
         return;
     }
     const int status = m_transaction->GetAnsweredStatus();
@@ -503,7 +491,7 @@ void CCalvenorDlg::ShowTokenExchangeError() {
     for (const std::string& line : error.GetErrorLines()) {
         text += line + "\r\n";
     }
-    ShowError(WithLoadFailure(text, *m_transaction));
+    ShowError(text);
 }
 
 // ---- Client and period selection ----
@@ -533,8 +521,8 @@ void CCalvenorDlg::OnBnClickedButtonGetObligations() {
             text += kNotAuthorisedText;
         }
         UiServices().Message(QStringLiteral("Failed to retrieve Obligations"),
-                             QString::fromStdString(WithLoadFailure(text, *m_transaction)),
-                             MessageIcon::Warning, BeepKind::Information);
+                             QString::fromStdString(text), MessageIcon::Warning,
+                             BeepKind::Information);
         ReturnToStart(m_transaction->AnswerRejectedToken());
         return;
     }
@@ -658,11 +646,10 @@ bool CCalvenorDlg::SubmitReturn(ReturnFigures& figures) {
     if (!answered) {
         // The return may have arrived before the connection failed: filing again blindly could
         // file it twice, so point the agent at the period list, HMRC's own record.
-        ShowError(
-            WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction) +
-            "\n\nHMRC may have received this return before the connection failed. Use Get "
-            "Obligations before filing again: a period that is no longer listed has been "
-            "filed.");
+        ShowError(CommErrorText(m_transaction->GetCommErrorCode()) +
+                  "\n\nHMRC may have received this return before the connection failed. Use Get "
+                  "Obligations before filing again: a period that is no longer listed has been "
+                  "filed.");
         return false;
     }
     ShowResults(m_periodStart, m_periodEnd, m_periodKey, figures, status == 201);

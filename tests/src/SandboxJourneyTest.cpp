@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "DeviceFacts.h"
+#include "FactFormats.h"
 #include "Log.h"
 #include "ReturnData.h"
 #include "SandboxServer.h"
