@@ -105,6 +105,73 @@ QWidget* ActiveOwnerWindow() {
     return QApplication::activeWindow();
 }
 
+namespace {
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Critical:
+            return QMessageBox::Critical;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The real thing, with Qt's own widgets.
+class CQtUiServices : public CUiServices {
+public:
+    MessageAnswer Message(const QString& title, const QString& text, MessageIcon icon,
+                          BeepKind beep, MessageButtons buttons) override {
+        Beep(beep);
+        const bool yesNo = buttons == MessageButtons::YesNo;
+        QMessageBox box(BoxIcon(icon), ShownMessageTitle(title), ShownMessageText(text),
+                        yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+                        ActiveOwnerWindow());
+        // Plain text: HMRC's messages and file names must never be read as markup.
+        box.setTextFormat(Qt::PlainText);
+        const int pressed = box.exec();
+        if (!yesNo)
+            return MessageAnswer::Ok;
+        return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+
+    void Beep(BeepKind kind) override {
+        if (kind != BeepKind::None)
+            QApplication::beep();
+    }
+
+    std::optional<QString> OpenFileName(const FileDialogRequest& request) override {
+        return RunFileDialog(request, false);
+    }
+    std::optional<QString> SaveFileName(const FileDialogRequest& request) override {
+        return RunFileDialog(request, true);
+    }
+
+    std::unique_ptr<QPrinter> ChoosePrinter(const QString& title) override {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        QPrintDialog dialog(printer.get(), ActiveOwnerWindow());
+        if (!title.isEmpty())
+            dialog.setWindowTitle(title);
+        if (dialog.exec() != QDialog::Accepted)
+            return nullptr;
+        return printer;
+    }
+
+    bool OpenUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+    void SetClipboardText(const QString& text) override {
+        QApplication::clipboard()->setText(text);
+    }
+    QString ClipboardText() override { return QApplication::clipboard()->text(); }
+};
+
+}  // namespace
+
 CUiServices& UiServices() {
     static CQtUiServices qtServices;
     return g_installed ? *g_installed : qtServices;
@@ -114,75 +181,4 @@ CUiServices* SetUiServices(CUiServices* services) {
     CUiServices* previous = g_installed;
     g_installed = services;
     return previous;
-}
-
-MessageAnswer CQtUiServices::Message(const QString& title, const QString& text, MessageIcon icon,
-                                     BeepKind beep, MessageButtons buttons) {
-    Beep(beep);
-    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
-    switch (icon) {
-        case MessageIcon::None:
-            break;
-        case MessageIcon::Information:
-            boxIcon = QMessageBox::Information;
-            break;
-        case MessageIcon::Warning:
-            boxIcon = QMessageBox::Warning;
-            break;
-        case MessageIcon::Critical:
-            boxIcon = QMessageBox::Critical;
-            break;
-        case MessageIcon::Question:
-            boxIcon = QMessageBox::Question;
-            break;
-    }
-    const bool yesNo = buttons == MessageButtons::YesNo;
-    QMessageBox box(boxIcon, ShownMessageTitle(title), ShownMessageText(text),
-                    yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
-                    ActiveOwnerWindow());
-    // Plain text: HMRC's messages and file names must never be read as markup.
-    box.setTextFormat(Qt::PlainText);
-    const int pressed = box.exec();
-    if (!yesNo) {
-        return MessageAnswer::Ok;
-    }
-    return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
-}
-
-void CQtUiServices::Beep(BeepKind kind) {
-    if (kind != BeepKind::None) {
-        QApplication::beep();
-    }
-}
-
-std::optional<QString> CQtUiServices::OpenFileName(const FileDialogRequest& request) {
-    return RunFileDialog(request, false);
-}
-
-std::optional<QString> CQtUiServices::SaveFileName(const FileDialogRequest& request) {
-    return RunFileDialog(request, true);
-}
-
-std::unique_ptr<QPrinter> CQtUiServices::ChoosePrinter(const QString& title) {
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrintDialog dialog(printer.get(), ActiveOwnerWindow());
-    if (!title.isEmpty()) {
-        dialog.setWindowTitle(title);
-    }
-    if (dialog.exec() != QDialog::Accepted) {
-        return nullptr;
-    }
-    return printer;
-}
-
-bool CQtUiServices::OpenUrl(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
-}
-
-void CQtUiServices::SetClipboardText(const QString& text) {
-    QApplication::clipboard()->setText(text);
-}
-
-QString CQtUiServices::ClipboardText() {
-    return QApplication::clipboard()->text();
 }

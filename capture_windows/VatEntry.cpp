@@ -11,7 +11,6 @@
 
 #include "CsvParser.h"
 #include "FigureRules.h"
-#include "HmrcDate.h"
 #include "ImportDialog.h"
 #include "UiServices.h"
 
@@ -27,18 +26,13 @@ bool IsWholePoundsBox(int index) {
 }  // namespace
 
 CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
-    : QDialog(parent), m_program(program) {
-    const bool filer = program == CaptureProgram::Filer;
+    : CFigureWindow(program,
+                    {QStringLiteral("Enter VAT Details"),
+                     QStringLiteral("Enter VAT details for the period:")},
+                    {QStringLiteral("Enter VAT Details For Approval"),
+                     QStringLiteral("Enter VAT details for :")},
+                    parent) {
     setObjectName(QStringLiteral("vatEntryDialog"));
-    m_baseCaption = filer ? QStringLiteral("Enter VAT Details")
-                          : QStringLiteral("Enter VAT Details For Approval");
-    m_baseTitle = filer ? QStringLiteral("Enter VAT details for the period:")
-                        : QStringLiteral("Enter VAT details for :");
-    setWindowTitle(m_baseCaption);
-
-    m_title = new QLabel(m_baseTitle);
-    m_title->setObjectName(QStringLiteral("titleLabel"));
-    m_title->setTextFormat(Qt::PlainText);  // shows a company name or HMRC's dates as they are
     auto* hint = new QLabel(QStringLiteral("(Boxes 3 and 5 calculate automatically on Continue)"));
     hint->setObjectName(QStringLiteral("hintLabel"));
     hint->setEnabled(false);  // greyed
@@ -48,21 +42,9 @@ CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
     auto* grid = new QGridLayout;
     int row = 0;
     for (int i = 0; i < 9; ++i) {
-        auto* label = new QLabel(BoxLabel(i + 1, filer));
-        label->setObjectName(QStringLiteral("box%1Label").arg(i + 1));
-        label->setWordWrap(true);
-        label->setMinimumWidth(420);
-        auto* box = new QLineEdit;
-        box->setObjectName(QStringLiteral("box%1Edit").arg(i + 1));
-        box->setAccessibleName(QStringLiteral("Box %1").arg(i + 1));
-        box->setAlignment(Qt::AlignRight);
+        QLineEdit* box = AddBoxRow(*grid, row++, i + 1, BoxLabel(i + 1, IsFiler()));
         box->setEnabled(!IsComputedBox(i));
-        label->setBuddy(box);
-        m_boxes[static_cast<std::size_t>(i)] = box;
-        grid->addWidget(label, row, 0);
-        grid->addWidget(box, row, 1, Qt::AlignTop);
-        ++row;
-        if (filer && IsWholePoundsBox(i)) {
+        if (IsFiler() && IsWholePoundsBox(i)) {
             auto* whole = new QLabel(QStringLiteral("Whole Pounds only"));
             whole->setObjectName(QStringLiteral("wholePounds%1Label").arg(i + 1));
             grid->addWidget(whole, row, 1);
@@ -74,14 +56,14 @@ CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
     }
     grid->setColumnStretch(0, 1);
 
-    auto* leave = new QPushButton(filer ? QStringLiteral("Cancel") : QStringLiteral("Back"));
-    leave->setObjectName(filer ? QStringLiteral("cancelButton") : QStringLiteral("backButton"));
+    auto* leave = new QPushButton(IsFiler() ? QStringLiteral("Cancel") : QStringLiteral("Back"));
+    leave->setObjectName(IsFiler() ? QStringLiteral("cancelButton") : QStringLiteral("backButton"));
     auto* next = new QPushButton(QStringLiteral("Continue"));
     next->setObjectName(QStringLiteral("continueButton"));
 
     auto* top = new QHBoxLayout;
     auto* titles = new QVBoxLayout;
-    titles->addWidget(m_title);
+    titles->addWidget(TitleLabel());
     titles->addWidget(hint);
     top->addLayout(titles, 1);
     top->addWidget(import, 0, Qt::AlignTop);
@@ -102,19 +84,6 @@ CVatEntry::CVatEntry(CaptureProgram program, QWidget* parent)
 
 CVatEntry::~CVatEntry() = default;
 
-void CVatEntry::SetPeriod(const std::string& periodStart, const std::string& periodEnd) {
-    m_periodStart = periodStart;
-    m_periodEnd = periodEnd;
-}
-
-void CVatEntry::SetVrn(const std::string& vrn) {
-    m_vrn = vrn;
-}
-
-void CVatEntry::SetCompanyText(const std::string& companyText) {
-    m_companyText = companyText;
-}
-
 void CVatEntry::Clear() {
     for (std::string& text : m_stored)
         text.clear();
@@ -124,18 +93,10 @@ void CVatEntry::Clear() {
 
 void CVatEntry::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        if (m_program == CaptureProgram::Filer) {
-            const DisplayPeriod period = FormatHmrcPeriod(m_periodStart, m_periodEnd);
-            m_title->setText(m_baseTitle + QLatin1Char(' ') + ToQt(period.start) +
-                             QStringLiteral("  To  ") + ToQt(period.end));
-            setWindowTitle(LiteralWindowTitle(m_baseCaption + QStringLiteral("  For VAT Number: ") +
-                                              ToQt(m_vrn)));
-        } else {
-            m_title->setText(m_baseTitle + QStringLiteral(" VAT No. ") + ToQt(m_companyText));
-        }
-        for (std::size_t i = 0; i < m_boxes.size(); ++i)
-            m_boxes[i]->setText(ToQt(m_stored[i]));
-        m_boxes[0]->setFocus();
+        ShowHeading();
+        for (std::size_t i = 0; i < Boxes().size(); ++i)
+            Boxes()[i]->setText(ToQt(m_stored[i]));
+        Box(1)->setFocus();
     }
     QDialog::showEvent(event);
 }
@@ -151,7 +112,7 @@ void CVatEntry::keyPressEvent(QKeyEvent* event) {
 }
 
 void CVatEntry::OnBoxChanged(int index) {
-    QLineEdit* box = m_boxes[static_cast<std::size_t>(index)];
+    QLineEdit* box = Box(index + 1);
     if (!IsValidFigureText(FromQt(box->text())))
         ShowInvalidFigure(index);
 }
@@ -162,14 +123,14 @@ void CVatEntry::ShowInvalidFigure(int index) {
                                         "initial negative symbol (-) allowed.\r\rNo commas, spaces "
                                         "or other characters accepted."),
                          MessageIcon::None, BeepKind::Exclamation);
-    m_boxes[static_cast<std::size_t>(index)]->clear();
+    Box(index + 1)->clear();
 }
 
 void CVatEntry::NormaliseAll() {
-    for (std::size_t i = 0; i < m_boxes.size(); ++i) {
-        std::string text = FromQt(m_boxes[i]->text());
+    for (std::size_t i = 0; i < Boxes().size(); ++i) {
+        std::string text = FromQt(Boxes()[i]->text());
         if (PadToTwoDecimals(text))
-            m_boxes[i]->setText(ToQt(text));
+            Boxes()[i]->setText(ToQt(text));
         if (IsWholePoundsBox(static_cast<int>(i)))
             TruncateToWholePounds(text);
         m_stored[i] = text;
@@ -183,7 +144,7 @@ void CVatEntry::OnContinue() {
     if (check.boxOutOfRange != 0) {
         UiServices().Message(QString(), ToQt(FigureRangeMessage(check.boxOutOfRange)),
                              MessageIcon::None, BeepKind::Exclamation);
-        m_boxes[static_cast<std::size_t>(check.boxOutOfRange - 1)]->setFocus();
+        Box(check.boxOutOfRange)->setFocus();
         return;
     }
     m_continued = true;
@@ -227,8 +188,8 @@ void CVatEntry::ImportFile(const std::string& path) {
     }
     const std::vector<std::string>& values = parser.GetValues();
     // A box would silently cut a longer text, which could change the figure it reads as.
-    for (std::size_t i = 0; i < m_boxes.size(); ++i) {
-        if (values[i].size() > static_cast<std::size_t>(m_boxes[i]->maxLength())) {
+    for (std::size_t i = 0; i < Boxes().size(); ++i) {
+        if (values[i].size() > static_cast<std::size_t>(Boxes()[i]->maxLength())) {
             UiServices().Message(
                 QString(),
                 QStringLiteral("Unable to import file %1\r\rThe value for box %2 is too long "
@@ -238,8 +199,8 @@ void CVatEntry::ImportFile(const std::string& path) {
             return;
         }
     }
-    for (std::size_t i = 0; i < m_boxes.size(); ++i) {
-        m_boxes[i]->setText(ToQt(values[i]));
+    for (std::size_t i = 0; i < Boxes().size(); ++i) {
+        Boxes()[i]->setText(ToQt(values[i]));
         if (i == 2)
             m_importedBox3 = values[i];
         if (i == 4)
@@ -247,7 +208,7 @@ void CVatEntry::ImportFile(const std::string& path) {
     }
     NormaliseAll();
     if (!m_importedBox3.empty())
-        m_importedBox3 = FromQt(m_boxes[2]->text());
+        m_importedBox3 = FromQt(Box(3)->text());
     if (!m_importedBox5.empty())
-        m_importedBox5 = FromQt(m_boxes[4]->text());
+        m_importedBox5 = FromQt(Box(5)->text());
 }

@@ -88,24 +88,11 @@ void EnterPressesFocusedButton(QWidget* window);
 // the caption still reads that way.
 QString LiteralWindowTitle(const QString& text);
 
-// The services of the process: the Qt implementation unless a test has installed others.
+// The services of the process: unless a test has installed others, the real thing
+// (QMessageBox, QApplication::beep, Qt's own QFileDialog, QPrintDialog, QDesktopServices and
+// QClipboard).
 CUiServices& UiServices();
 
 // Installs `services` (not owned; nullptr goes back to the Qt implementation) and returns the
 // ones installed before.
 CUiServices* SetUiServices(CUiServices* services);
-
-// The real thing: QMessageBox, QApplication::beep, QFileDialog (Qt's own widgets), QPrintDialog,
-// QDesktopServices and QClipboard.
-class CQtUiServices : public CUiServices {
-public:
-    MessageAnswer Message(const QString& title, const QString& text, MessageIcon icon,
-                          BeepKind beep, MessageButtons buttons) override;
-    void Beep(BeepKind kind) override;
-    std::optional<QString> OpenFileName(const FileDialogRequest& request) override;
-    std::optional<QString> SaveFileName(const FileDialogRequest& request) override;
-    std::unique_ptr<QPrinter> ChoosePrinter(const QString& title) override;
-    bool OpenUrl(const QUrl& url) override;
-    void SetClipboardText(const QString& text) override;
-    QString ClipboardText() override;
-};

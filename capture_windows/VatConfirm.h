@@ -4,15 +4,13 @@
 #include <functional>
 #include <string>
 
-#include <QDialog>
 #include <QPalette>
 
 #include "CaptureTexts.h"
+#include "FigureWindow.h"
 #include "ReturnFigures.h"
 
 class QCheckBox;
-class QLabel;
-class QLineEdit;
 class QPushButton;
 
 // The last look at a return's figures, read-only, with boxes 3 and 5 as recomputed. A recomputed
@@ -28,7 +26,7 @@ class QPushButton;
 //
 // Before each showing: SetPeriod and SetVrn (filer) or SetCompanyText (approvals), and
 // SetFigures. Then exec().
-class CVatConfirm : public QDialog {
+class CVatConfirm : public CFigureWindow {
     Q_OBJECT
 
 public:
@@ -38,18 +36,12 @@ public:
     explicit CVatConfirm(CaptureProgram program, QWidget* parent = nullptr);
     ~CVatConfirm() override;
 
-    CaptureProgram Program() const { return m_program; }
-
-    void SetPeriod(const std::string& periodStart, const std::string& periodEnd);
-    void SetVrn(const std::string& vrn);
-    void SetCompanyText(const std::string& companyText);
     // Copies the nine texts and the two re-calculated flags.
     void SetFigures(const ReturnFigures& figures);
 
     bool IsSubmitClicked() const { return m_submitClicked; }
     bool IsWarningShown() const { return m_warningShown; }
     const BoxTexts& Figures() const { return m_figures; }
-    QLineEdit* Box(int number) const { return m_boxes.at(static_cast<std::size_t>(number - 1)); }
 
     // Approvals: the name Save proposes and the page Print prints.
     std::string DefaultFileName() const;
@@ -73,20 +65,14 @@ private:
     void ShowRecalculationWarningOnce();
     void ApplyHighlight(int index, bool highlighted);
 
-    CaptureProgram m_program;
-    QLabel* m_title = nullptr;
-    std::array<QLineEdit*, 9> m_boxes{};
     QCheckBox* m_declaration = nullptr;
     QPushButton* m_submit = nullptr;
     QWidget* m_firstAction = nullptr;  // where focus starts: the declaration, or Done
     QPalette m_plainPalette;
-    QString m_baseCaption;
-    QString m_baseTitle;
 
     BoxTexts m_figures;
     bool m_box3Recalculated = false;
     bool m_box5Recalculated = false;
-    std::string m_periodStart, m_periodEnd, m_vrn, m_companyText;
     bool m_warningShown = false;
     bool m_submitClicked = false;
     PrintHandler m_printHandler;

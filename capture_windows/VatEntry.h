@@ -3,14 +3,9 @@
 #include <array>
 #include <string>
 
-#include <QDialog>
-
 #include "CaptureTexts.h"
+#include "FigureWindow.h"
 #include "ReturnFigures.h"
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
 
 // The window in which the nine figures of one return are typed or imported. One object lives as
 // long as its program's main window and is opened again and again; the figures survive between
@@ -21,21 +16,12 @@ class QPushButton;
 // Continue, the figures are normalised and within HMRC's limits; call GetFigures. Result
 // kDialogBack (2): Cancel, Back, Escape or the close box. Enter in a box moves on to the next,
 // as Tab does; on a focused button it presses that button.
-class CVatEntry : public QDialog {
+class CVatEntry : public CFigureWindow {
     Q_OBJECT
 
 public:
     explicit CVatEntry(CaptureProgram program, QWidget* parent = nullptr);
     ~CVatEntry() override;
-
-    CaptureProgram Program() const { return m_program; }
-
-    // Filer: the period's dates as HMRC gives them (YYYY-MM-DD), and the client's list text
-    // ("123456789 : ACME Ltd") shown in the caption.
-    void SetPeriod(const std::string& periodStart, const std::string& periodEnd);
-    void SetVrn(const std::string& vrn);
-    // Approvals: the client's list text shown in the title line.
-    void SetCompanyText(const std::string& companyText);
 
     // Empties the nine figures and the remembered imported boxes 3 and 5.
     void Clear();
@@ -48,7 +34,6 @@ public:
     const BoxTexts& StoredTexts() const { return m_stored; }
     const std::string& ImportedBox3() const { return m_importedBox3; }
     const std::string& ImportedBox5() const { return m_importedBox5; }
-    QLineEdit* Box(int number) const { return m_boxes.at(static_cast<std::size_t>(number - 1)); }
 
     // Import: the import window, then ImportFile with the chosen path.
     void OnImport();
@@ -69,14 +54,7 @@ private:
     void OnBoxChanged(int index);
     void ShowInvalidFigure(int index);
 
-    CaptureProgram m_program;
-    QLabel* m_title = nullptr;
-    std::array<QLineEdit*, 9> m_boxes{};
-    QString m_baseCaption;
-    QString m_baseTitle;
-
     BoxTexts m_stored;
     bool m_continued = false;
-    std::string m_periodStart, m_periodEnd, m_vrn, m_companyText;
     std::string m_importedBox3, m_importedBox5;
 };

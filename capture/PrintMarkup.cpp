@@ -1,29 +1,18 @@
-#include "Printing.h"
+#include "PrintMarkup.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <vector>
 
-#include <QFont>
-#include <QGuiApplication>
-#include <QPageLayout>
-#include <QPrinter>
-#include <QScreen>
-#include <QTextDocument>
-
-#include "CaptureTexts.h"
 #include "Text.h"
-#include "UiServices.h"
 
 namespace {
 
 // Pixels per percent of padding: a percentage of a printed line of roughly 600 pixels.
 constexpr double kPaddingPixelsPerPercent = 6.0;
-
-// Page margins, wide enough for any printer's unprintable border.
-constexpr double kPageMarginMillimetres = 15.0;
 
 std::vector<std::string> Split(std::string_view text, char separator) {
     std::vector<std::string> parts;
@@ -37,18 +26,11 @@ std::vector<std::string> Split(std::string_view text, char separator) {
     return parts;
 }
 
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 bool IsBorderStyle(std::string_view word) {
-    static const char* const kStyles[] = {"none",   "hidden", "dotted", "dashed", "solid",
-                                          "double", "groove", "ridge",  "inset",  "outset"};
-    for (const char* style : kStyles) {
-        if (word == style)
-            return true;
-    }
-    return false;
+    static constexpr std::string_view kStyles[] = {"none",  "hidden", "dotted", "dashed",
+                                                   "solid", "double", "groove", "ridge",
+                                                   "inset", "outset"};
+    return std::ranges::find(kStyles, word) != std::end(kStyles);
 }
 
 bool IsLength(std::string_view word) {
@@ -76,10 +58,10 @@ std::string AdaptDeclarations(std::string_view block, const std::vector<std::str
                                                            : "border-color";
                 adapted += std::string(longhand) + ": " + word + "; ";
             }
-        } else if (name == "width" && EndsWith(value, "%")) {
+        } else if (name == "width" && value.ends_with('%')) {
             for (const std::string& selector : selectors)
                 widths[selector] = value;
-        } else if (name == "padding" && EndsWith(value, "%")) {
+        } else if (name == "padding" && value.ends_with('%')) {
             const double percent = std::atof(value.c_str());
             adapted +=
                 "padding: " + std::to_string(std::lround(percent * kPaddingPixelsPerPercent)) +
@@ -189,39 +171,4 @@ std::string AdaptHtmlForPrinting(std::string_view html) {
     }
     adapted += styled.substr(std::min(from, styled.size()));
     return adapted;
-}
-
-PrintOutcome PrintHtmlDocument(const std::string& html) {
-    const std::unique_ptr<QPrinter> printer = UiServices().ChoosePrinter(QString());
-    if (!printer)
-        return PrintOutcome::Cancelled;
-
-    const auto fail = [] {
-        UiServices().Message(QString(), QStringLiteral("Printing Error - check for printers"),
-                             MessageIcon::None, BeepKind::Information);
-        return PrintOutcome::Failed;
-    };
-    if (!printer->isValid())
-        return fail();
-
-    printer->setPageMargins(QMarginsF(kPageMarginMillimetres, kPageMarginMillimetres,
-                                      kPageMarginMillimetres, kPageMarginMillimetres),
-                            QPageLayout::Millimeter);
-
-    QTextDocument document;
-    // No ligatures: "Off" must stay three letters for anyone searching or copying the output.
-    QFont font = document.defaultFont();
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    document.setDefaultFont(font);
-    document.setHtml(ToQt(AdaptHtmlForPrinting(html)));
-    // A document with a page size is printed as laid out; without one Qt lays it out again with
-    // its own margins and adds a page number to every page. The size is the printable area in
-    // the document's own pixels, so text keeps its point size on paper.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
-    document.setPageSize(printer->pageLayout().paintRect(QPageLayout::Inch).size() * dpi);
-    document.print(printer.get());
-    if (printer->printerState() == QPrinter::Error)
-        return fail();
-    return PrintOutcome::Printed;
 }

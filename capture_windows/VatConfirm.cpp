@@ -12,48 +12,29 @@
 
 #include "FigureFile.h"
 #include "FileFilters.h"
-#include "HmrcDate.h"
 #include "PrintDocuments.h"
 #include "UiServices.h"
 
 CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
-    : QDialog(parent), m_program(program) {
-    const bool filer = program == CaptureProgram::Filer;
+    : CFigureWindow(program,
+                    {QStringLiteral("Confim VAT for Submission"),
+                     QStringLiteral("Confirm VAT details for the period: ")},
+                    {QStringLiteral("Confirm VAT Values For Approval"),
+                     QStringLiteral("Confirm VAT details for :")},
+                    parent) {
     setObjectName(QStringLiteral("vatConfirmDialog"));
-    m_baseCaption = filer ? QStringLiteral("Confim VAT for Submission")
-                          : QStringLiteral("Confirm VAT Values For Approval");
-    m_baseTitle = filer ? QStringLiteral("Confirm VAT details for the period: ")
-                        : QStringLiteral("Confirm VAT details for :");
-    setWindowTitle(m_baseCaption);
-
-    m_title = new QLabel(m_baseTitle);
-    m_title->setObjectName(QStringLiteral("titleLabel"));
-    m_title->setTextFormat(Qt::PlainText);  // shows a company name or HMRC's dates as they are
 
     auto* grid = new QGridLayout;
-    for (int i = 0; i < 9; ++i) {
-        auto* label = new QLabel(BoxLabel(i + 1));
-        label->setObjectName(QStringLiteral("box%1Label").arg(i + 1));
-        label->setWordWrap(true);
-        label->setMinimumWidth(420);
-        auto* box = new QLineEdit;
-        box->setObjectName(QStringLiteral("box%1Edit").arg(i + 1));
-        box->setAccessibleName(QStringLiteral("Box %1").arg(i + 1));
-        box->setReadOnly(true);
-        box->setAlignment(Qt::AlignRight);
-        label->setBuddy(box);
-        m_boxes[static_cast<std::size_t>(i)] = box;
-        grid->addWidget(label, i, 0);
-        grid->addWidget(box, i, 1, Qt::AlignTop);
-    }
+    for (int i = 0; i < 9; ++i)
+        AddBoxRow(*grid, i, i + 1, BoxLabel(i + 1))->setReadOnly(true);
     grid->setColumnStretch(0, 1);
-    m_plainPalette = m_boxes[0]->palette();
+    m_plainPalette = Box(1)->palette();
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_title);
+    layout->addWidget(TitleLabel());
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
-    if (filer) {
+    if (IsFiler()) {
         auto* declaration = new QLabel(QStringLiteral(
             "DECLARATION: When you submit this VAT information you are making a legal "
             "declaration that the information is true and complete. A false declaration can "
@@ -99,19 +80,6 @@ CVatConfirm::CVatConfirm(CaptureProgram program, QWidget* parent)
 
 CVatConfirm::~CVatConfirm() = default;
 
-void CVatConfirm::SetPeriod(const std::string& periodStart, const std::string& periodEnd) {
-    m_periodStart = periodStart;
-    m_periodEnd = periodEnd;
-}
-
-void CVatConfirm::SetVrn(const std::string& vrn) {
-    m_vrn = vrn;
-}
-
-void CVatConfirm::SetCompanyText(const std::string& companyText) {
-    m_companyText = companyText;
-}
-
 void CVatConfirm::SetFigures(const ReturnFigures& figures) {
     m_figures = GetBoxTexts(figures);
     m_box3Recalculated = figures.box3Recalculated;
@@ -123,19 +91,13 @@ void CVatConfirm::showEvent(QShowEvent* event) {
         // Every showing starts afresh: nothing is inherited from an earlier one.
         m_submitClicked = false;
         m_warningShown = false;
-        if (m_program == CaptureProgram::Filer) {
-            const DisplayPeriod period = FormatHmrcPeriod(m_periodStart, m_periodEnd);
-            m_title->setText(m_baseTitle + QLatin1Char(' ') + ToQt(period.start) +
-                             QStringLiteral("  To  ") + ToQt(period.end));
-            setWindowTitle(LiteralWindowTitle(m_baseCaption + QStringLiteral("  For VAT Number: ") +
-                                              ToQt(m_vrn)));
+        ShowHeading();
+        if (IsFiler()) {
             m_declaration->setChecked(false);
             m_submit->setEnabled(false);
-        } else {
-            m_title->setText(m_baseTitle + QStringLiteral(" VAT No. ") + ToQt(m_companyText));
         }
-        for (std::size_t i = 0; i < m_boxes.size(); ++i)
-            m_boxes[i]->setText(ToQt(m_figures[i]));
+        for (std::size_t i = 0; i < Boxes().size(); ++i)
+            Boxes()[i]->setText(ToQt(m_figures[i]));
         ApplyHighlight(2, m_box3Recalculated);
         ApplyHighlight(4, m_box5Recalculated);
         m_firstAction->setFocus();
@@ -169,7 +131,7 @@ void CVatConfirm::ShowRecalculationWarningOnce() {
 }
 
 void CVatConfirm::ApplyHighlight(int index, bool highlighted) {
-    QLineEdit* box = m_boxes[static_cast<std::size_t>(index)];
+    QLineEdit* box = Box(index + 1);
     if (!highlighted) {
         box->setPalette(m_plainPalette);
         return;
@@ -211,11 +173,11 @@ void CVatConfirm::reject() {
 }
 
 std::string CVatConfirm::DefaultFileName() const {
-    return DefaultFigureFileName(m_companyText);
+    return DefaultFigureFileName(CompanyText());
 }
 
 std::string CVatConfirm::BuildSignOffHtml() const {
-    return ::BuildSignOffHtml(m_companyText, m_figures);
+    return ::BuildSignOffHtml(CompanyText(), m_figures);
 }
 
 void CVatConfirm::OnSave() {
