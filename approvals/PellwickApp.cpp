@@ -10,20 +10,22 @@
 #include "ProgramIcons.h"
 #include "UiRecorder.h"
 
+namespace {
+
+// What --help says the program is for.
+const QString kDescription = QStringLiteral(
+    "Pellwick prepares a client's nine VAT return figures for approval: enter or import them, "
+    "confirm them, save them as a figure file for Calvenor to import, and print them for the "
+    "client's sign-off. It never contacts HMRC. It takes no arguments for its work: the agent "
+    "profile (CALVENOR_PROFILE) comes from the environment.");
+
+}  // namespace
+
 int CPellwickApp::Run(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Pellwick"));
     QApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.1"));
-    const bool testing =
-        ParseProgramCommandLine(
-            argc, argv,
-            QStringLiteral(
-                "Pellwick prepares a client's nine VAT return figures for approval: enter or "
-                "import them, confirm them, save them as a figure file for Calvenor to import, "
-                "and print them for the client's sign-off. It never contacts HMRC. It takes no "
-                "arguments for its work: the agent profile (CALVENOR_PROFILE) comes from the "
-                "environment."))
-            .selfTest;
+    const bool testing = ParseProgramCommandLine(argc, argv, kDescription).selfTest;
     QApplication app(argc, argv);
     QApplication::setWindowIcon(calvenor::ApprovalsIcon());
 

@@ -1,5 +1,5 @@
 // Obligations answers of 10 and 1,000 periods: the parse of HMRC's answer, whose growth between
-// the sizes shows whether a long history of periods stays linear.
+// the sizes shows whether a long history of periods stays within n log n.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Profile load at 1,000 and 10,000 clients: the ratio between the sizes shows whether loading
-// stays linear (or better) as an agent's client list grows.
+// stays within n log n as an agent's client list grows.
 #include <benchmark/benchmark.h>
 
 #include "AgentProfile.h"

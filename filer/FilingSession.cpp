@@ -59,15 +59,6 @@ std::string PeriodText(const CObligationData& obligation) {
     return obligation.start + " - " + obligation.end;
 }
 
-// A call that failed because libcurl is missing says so, and what to do, under its usual text.
-std::string WithLoadFailure(std::string text, const CTransaction& transaction) {
-    const std::string& failure = transaction.GetTransport().GetLoadFailure();
-    if (!failure.empty()) {
-        text += "\n\n" + failure;
-    }
-    return text;
-}
-
 }  // namespace
 
 CFilingSession::CFilingSession(const ProfileLoadResult& profile)
@@ -157,8 +148,7 @@ CFilingSession::Result CFilingSession::Renew(const std::string& refreshToken) {
     }
     if (status == 0) {
         // No answer at all (no connection, time-out): nothing says the token is bad.
-        result.messages.push_back(Error(
-            WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction)));
+        result.messages.push_back(Error(CommErrorText(m_transaction->GetCommErrorCode())));
         return result;
     }
     if (status == 400) {
@@ -202,8 +192,8 @@ CFilingSession::Result CFilingSession::BeginJourney() {
         result.messages.push_back(Error(text));
     } else {
         LOG_ENTRY_IN(kStartAuthLog, "generic error : " << text);
-        result.messages.push_back({"COMMUNICATIONS ERROR", WithLoadFailure(text, *m_transaction),
-                                   MessageIcon::None, BeepKind::Exclamation});
+        result.messages.push_back(
+            {"COMMUNICATIONS ERROR", text, MessageIcon::None, BeepKind::Exclamation});
     }
     return result;
 }
@@ -238,8 +228,7 @@ CFilingSession::Result CFilingSession::ExchangeCode(const std::string& code) {
 UserMessage CFilingSession::TokenExchangeError() const {
     if (m_transaction->GetTransport().GetLastResult() != 0) {
         // No answer came back: the communication error says why.
-        return Error(
-            WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction));
+        return Error(CommErrorText(m_transaction->GetCommErrorCode()));
     }
     const int status = m_transaction->GetAnsweredStatus();
     CTRansactionError error(CTRansactionError::kCodeExchange, status);
@@ -248,7 +237,7 @@ UserMessage CFilingSession::TokenExchangeError() const {
     for (const std::string& line : error.GetErrorLines()) {
         text += line + "\r\n";
     }
-    return Error(WithLoadFailure(text, *m_transaction));
+    return Error(text);
 }
 
 // ---- Client and period ----
@@ -273,9 +262,8 @@ CFilingSession::Result CFilingSession::GetObligations(int companyIndex,
         if (m_transaction->GetAnsweredStatus() == 403) {
             text += kNotAuthorisedText;
         }
-        result.messages.push_back({"Failed to retrieve Obligations",
-                                   WithLoadFailure(text, *m_transaction), MessageIcon::Warning,
-                                   BeepKind::Information});
+        result.messages.push_back(
+            {"Failed to retrieve Obligations", text, MessageIcon::Warning, BeepKind::Information});
         ReturnToStart(m_transaction->AnswerRejectedToken(), result);
         return result;
     }
@@ -346,9 +334,8 @@ CFilingSession::Submission CFilingSession::Submit(ReturnFigures& figures) {
     if (!m_transaction->SubmitReturn(status)) {
         // The return may have arrived before the connection failed: filing again blindly could
         // file it twice, so point the agent at the period list, HMRC's own record.
-        submission.messages.push_back(Error(
-            WithLoadFailure(CommErrorText(m_transaction->GetCommErrorCode()), *m_transaction) +
-            kMayHaveFiledText));
+        submission.messages.push_back(
+            Error(CommErrorText(m_transaction->GetCommErrorCode()) + kMayHaveFiledText));
         return submission;
     }
     submission.accepted = status == 201;

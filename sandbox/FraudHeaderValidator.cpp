@@ -78,7 +78,15 @@ std::optional<std::string> Find(const KeyValues& pairs, const std::string& key) 
 
 class CChecker {
 public:
-    explicit CChecker(FraudValidation& result) : m_result(result) {}
+    CChecker(FraudValidation& result, HeaderValues values) : m_result(result), m_values(values) {}
+
+    // Values that arrive already decoded can no longer show how they were encoded.
+    bool Encoded(const std::string& text) const {
+        return m_values == HeaderValues::Decoded || IsPercentEncoded(text);
+    }
+    std::string Decode(const std::string& text) const {
+        return m_values == HeaderValues::Decoded ? text : PercentDecode(text);
+    }
 
     void Error(const std::string& header, const std::string& message) {
         m_result.errors.push_back({header, message});
@@ -100,15 +108,15 @@ public:
                 return std::nullopt;
             }
             const std::string key = part.substr(0, eq), item = part.substr(eq + 1);
-            if (!IsPercentEncoded(key) || !IsPercentEncoded(item)) {
+            if (!Encoded(key) || !Encoded(item)) {
                 Error(header, "Value is not percent encoded: \"" + part + "\"");
                 return std::nullopt;
             }
-            if (Find(pairs, PercentDecode(key))) {
-                Error(header, "Key \"" + PercentDecode(key) + "\" appears more than once");
+            if (Find(pairs, Decode(key))) {
+                Error(header, "Key \"" + Decode(key) + "\" appears more than once");
                 return std::nullopt;
             }
-            pairs.emplace_back(PercentDecode(key), PercentDecode(item));
+            pairs.emplace_back(Decode(key), Decode(item));
         }
         return pairs;
     }
@@ -134,6 +142,7 @@ public:
 
 private:
     FraudValidation& m_result;
+    HeaderValues m_values;
 };
 
 bool IsTimestamp(const std::string& value) {
@@ -187,9 +196,9 @@ void CheckTimezone(CChecker& c, const std::string& h, const std::string& v) {
 void CheckLocalIps(CChecker& c, const std::string& h, const std::string& v) {
     for (const auto& ip : Split(v, ',')) {
         unsigned char buffer[16];
-        if (!IsPercentEncoded(ip))
+        if (!c.Encoded(ip))
             return c.Error(h, "Value is not percent encoded (IPv6 colons are %3A)");
-        const std::string decoded = PercentDecode(ip);
+        const std::string decoded = c.Decode(ip);
         if (::inet_pton(AF_INET, decoded.c_str(), buffer) != 1 &&
             ::inet_pton(AF_INET6, decoded.c_str(), buffer) != 1)
             return c.Error(h, "\"" + ip + "\" is not an IP address");
@@ -204,13 +213,13 @@ void CheckTimestamp(CChecker& c, const std::string& h, const std::string& v) {
 }
 
 void CheckMacAddresses(CChecker& c, const std::string& h, const std::string& v) {
-    static const std::regex mac("[0-9a-fA-F]{2}(%3[aA][0-9a-fA-F]{2}){5}");
+    static const std::regex mac("[0-9a-fA-F]{2}(:[0-9a-fA-F]{2}){5}");
     for (const auto& address : Split(v, ',')) {
-        if (!IsPercentEncoded(address))
+        if (!c.Encoded(address))
             return c.Error(h, "Value is not percent encoded (%3A between bytes)");
-        if (!std::regex_match(address, mac))
+        if (!std::regex_match(c.Decode(address), mac))
             return c.Error(h, "\"" + address + "\" is not a MAC address of six bytes");
-        if (AsciiLower(PercentDecode(address)) == "00:00:00:00:00:00")
+        if (AsciiLower(c.Decode(address)) == "00:00:00:00:00:00")
             return c.Error(h, "00:00:00:00:00:00 is not a real MAC address");
     }
 }
@@ -296,7 +305,7 @@ void CheckLicenseIds(CChecker& c, const std::string& h, const std::string& v) {
 }
 
 void CheckProductName(CChecker& c, const std::string& h, const std::string& v) {
-    if (!IsPercentEncoded(v))
+    if (!c.Encoded(v))
         c.Error(h, "Value is not percent encoded");
 }
 
@@ -336,9 +345,10 @@ const std::map<std::string, Rule>& Rules() {
 
 }  // namespace
 
-FraudValidation ValidateFraudHeaders(const std::vector<std::string>& headerLines) {
+FraudValidation ValidateFraudHeaders(const std::vector<std::string>& headerLines,
+                                     HeaderValues values) {
     FraudValidation result;
-    CChecker checker(result);
+    CChecker checker(result, values);
     std::map<std::string, std::vector<std::string>> sent;
     for (const auto& line : headerLines) {
         const auto colon = line.find(':');
@@ -347,13 +357,7 @@ FraudValidation ValidateFraudHeaders(const std::vector<std::string>& headerLines
         const std::string name = AsciiLower(line.substr(0, colon));
         if (name.rfind("gov-client-", 0) != 0 && name.rfind("gov-vendor-", 0) != 0)
             continue;
-        std::string value = line.substr(colon + 1);
-        value.erase(0, value.find_first_not_of(" \t") == std::string::npos
-                           ? value.size()
-                           : value.find_first_not_of(" \t"));
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
-            value.pop_back();
-        sent[name].push_back(value);
+        sent[name].push_back(Trim(line.substr(colon + 1)));
     }
     for (const auto& [name, rule] : Rules()) {
         const auto it = sent.find(name);

@@ -21,10 +21,15 @@ struct FraudValidation {
 
 inline constexpr const char* kDesktopAppDirect = "DESKTOP_APP_DIRECT";
 
+// How the values of the header lines reach the check: as sent (percent-encoded where HMRC asks
+// for it), or already percent-decoded by an HTTP server library, when encoding cannot be judged.
+enum class HeaderValues { AsSent, Decoded };
+
 // Checks the Gov-Client-* and Gov-Vendor-* lines among a request's header lines
 // ("Name: value", any case). Headers a desktop application may legitimately lack (multi-factor
 // authentication, local addresses and hardware addresses on a machine without them) are
 // warnings when missing; everything else HMRC requires is an error.
-FraudValidation ValidateFraudHeaders(const std::vector<std::string>& headerLines);
+FraudValidation ValidateFraudHeaders(const std::vector<std::string>& headerLines,
+                                     HeaderValues values = HeaderValues::AsSent);
 
 }  // namespace calvenor::sandbox

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FraudHeaderValidator.h"
+#include "RecordingServer.h"
 #include "SandboxTypes.h"
 
 // A local stand-in for HMRC's OAuth and MTD VAT endpoints, served over HTTP on 127.0.0.1. The
@@ -57,19 +58,6 @@ struct SandboxOptions {
     // after every change. A file that cannot be read or understood makes Start fail; it is never
     // overwritten.
     std::filesystem::path stateFile;
-};
-
-// One request exactly as it reached the sandbox.
-struct ReceivedRequest {
-    std::string method;                    // "GET", "POST"
-    std::string target;                    // path with query, as sent ("/oauth/authorize?...")
-    std::vector<std::string> headerLines;  // "Name: value", in the order received
-    std::string body;
-
-    // The value of the first header with this name (any case); nullopt when there is none.
-    std::optional<std::string> Header(std::string_view name) const;
-    // The path without the query.
-    std::string Path() const;
 };
 
 // A failure the next request(s) to a path meet, for reliability tests (armed through ArmFault or
@@ -120,10 +108,10 @@ public:
     std::string BaseUrl() const;  // "http://127.0.0.1:PORT"
 
     // Requests received since the start or the last ClearReceived (the sandbox's own control
-    // endpoints under /_sandbox/ and /test/ are not recorded).
+    // endpoints under /_sandbox/ and /test/ are not recorded), as the server library parsed them.
     std::vector<ReceivedRequest> Received() const;
     void ClearReceived();
-    // TCP connections accepted since Start.
+    // Connections that carried a request since Start.
     int ConnectionCount() const;
 
     // --- Test and training helpers (safe to call while serving) ---

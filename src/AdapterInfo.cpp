@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "DeviceFacts.h"
+#include "FactFormats.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <utility>
 
-#include "CurlLibrary.h"
 #include "Log.h"
 #include "ServiceUrl.h"
 #include "Text.h"
@@ -45,10 +44,42 @@ bool HasControlBytes(const std::string& text) {
                        [](unsigned char c) { return c < 0x20 || c == 0x7f; });
 }
 
+// Sets options on a handle in turn. The first one libcurl refuses (an option or protocol this
+// libcurl was built without, a text over its length limit, no memory) ends the setting up: a
+// request must never go out without an option it was meant to have.
+class OptionSetter {
+public:
+    explicit OptionSetter(CURL* handle) : m_handle(handle) {}
+
+    template <typename Value>
+    OptionSetter& Set(CURLoption option, Value value) {
+        if (m_result == CURLE_OK) {
+            m_result = curl_easy_setopt(m_handle, option, value);
+            m_option = option;
+        }
+        return *this;
+    }
+
+    CURLcode Result() const { return m_result; }
+
+    // "CURLOPT_PROTOCOLS_STR refused: <libcurl's text>" for the option refused.
+    std::string Refusal() const {
+        const curl_easyoption* known = curl_easy_option_by_id(m_option);
+        const std::string name = known != nullptr ? std::string("CURLOPT_") + known->name
+                                                  : "option " + std::to_string(m_option);
+        return name + " refused: " + curl_easy_strerror(m_result);
+    }
+
+private:
+    CURL* m_handle;
+    CURLcode m_result = CURLE_OK;
+    CURLoption m_option{};
+};
+
 }  // namespace
 
 void CCurl::HandleDeleter::operator()(void* handle) const {
-    api->easyCleanup(handle);
+    curl_easy_cleanup(handle);
 }
 
 CCurl::CCurl(const Limits& limits) : m_limits(limits) {
@@ -66,7 +97,7 @@ void CCurl::Release() {
         return;
     if (m_handle) {
         m_handle.reset();
-        m_api->globalCleanup();
+        curl_global_cleanup();
     }
     m_ownsTransport = false;
     g_transportTaken = false;
@@ -77,37 +108,34 @@ void CCurl::Initialise() {
         return;
     g_transportTaken = true;
     m_ownsTransport = true;
-}
-
-int CCurl::PrepareHandle() {
-    if (!m_ownsTransport)
-        return CURLE_BAD_FUNCTION_ARGUMENT;
-    if (m_handle)
-        return CURLE_OK;
-    m_api = LoadedCurlApi(m_loadFailure);
-    if (m_api == nullptr) {
-        LOG_ENTRY(m_loadFailure);
-        return CURLE_FAILED_INIT;
+    const CURLcode global = curl_global_init(CURL_GLOBAL_ALL);
+    if (global != CURLE_OK) {
+        LOG_ENTRY("curl_global_init failed: " << curl_easy_strerror(global));
+        return;
     }
-    if (m_api->globalInit(CURL_GLOBAL_ALL) != CURLE_OK)
-        return CURLE_FAILED_INIT;
-    CURL* handle = m_api->easyInit();
+    CURL* handle = curl_easy_init();
     if (handle == nullptr) {
-        m_api->globalCleanup();
-        return CURLE_FAILED_INIT;
+        curl_global_cleanup();
+        LOG_ENTRY("curl_easy_init failed");
+        return;
     }
-    const CURLcode curlOk1 = m_api->easySetopt(handle, CURLOPT_WRITEFUNCTION, &CCurl::OnBody);
-    const CURLcode curlOk2 = m_api->easySetopt(handle, CURLOPT_HEADERFUNCTION, &CCurl::OnHeader);
+    const CURLcode curlOk1 = curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &CCurl::OnBody);
+    const CURLcode curlOk2 = curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &CCurl::OnHeader);
     if (curlOk1 != CURLE_OK || curlOk2 != CURLE_OK) {
-        m_api->easyCleanup(handle);
-        m_api->globalCleanup();
+        curl_easy_cleanup(handle);
+        curl_global_cleanup();
         LOG_ENTRY("curl init failed. CurlOK1 = " << curlOk1 << ", CurlOK2 = " << curlOk2);
-        return CURLE_FAILED_INIT;
+        return;
     }
-    m_api->easySetopt(handle, CURLOPT_WRITEDATA, this);
-    m_api->easySetopt(handle, CURLOPT_HEADERDATA, this);
-    m_handle = std::unique_ptr<void, HandleDeleter>(handle, HandleDeleter{m_api});
-    return CURLE_OK;
+    OptionSetter data(handle);
+    data.Set(CURLOPT_WRITEDATA, this).Set(CURLOPT_HEADERDATA, this);
+    if (data.Result() != CURLE_OK) {
+        curl_easy_cleanup(handle);
+        curl_global_cleanup();
+        LOG_ENTRY("curl init failed. " << data.Refusal());
+        return;
+    }
+    m_handle.reset(handle);
 }
 
 void CCurl::Reset() {
@@ -156,64 +184,72 @@ bool CCurl::DoTransaction() {
     m_headerLines.clear();
     m_body.clear();
     m_headerBytes = 0;
-    m_loadFailure.clear();
     g_errorBuffer[0] = '\0';
 
-    auto result = static_cast<CURLcode>(PrepareHandle());
+    CURLcode result = !m_ownsTransport ? CURLE_BAD_FUNCTION_ARGUMENT
+                      : !m_handle      ? CURLE_FAILED_INIT
+                                       : CURLE_OK;
     if (result == CURLE_OK) {
         CURL* handle = m_handle.get();
-        const CurlApi& api = *m_api;
         // The request's header lines as libcurl's list, freed when the transfer is over. A line
         // that cannot be added fails the transfer: a request must never go out without one.
         curl_slist* list = nullptr;
         for (const std::string& line : m_requestHeaders) {
-            curl_slist* longer = api.slistAppend(list, line.c_str());
+            curl_slist* longer = curl_slist_append(list, line.c_str());
             if (longer == nullptr) {
                 result = CURLE_OUT_OF_MEMORY;
                 break;
             }
             list = longer;
         }
-        const std::unique_ptr<curl_slist, void (*)(curl_slist*)> headerList(list, api.slistFreeAll);
+        const std::unique_ptr<curl_slist, void (*)(curl_slist*)> headerList(list,
+                                                                            curl_slist_free_all);
         if (result == CURLE_OK) {
-            api.easySetopt(handle, CURLOPT_ERRORBUFFER, g_errorBuffer);
-            api.easySetopt(handle, CURLOPT_URL, m_url.c_str());
-            api.easySetopt(handle, CURLOPT_HTTPHEADER, list);
+            OptionSetter options(handle);
+            options.Set(CURLOPT_ERRORBUFFER, g_errorBuffer)
+                .Set(CURLOPT_URL, m_url.c_str())
+                .Set(CURLOPT_HTTPHEADER, list);
             if (!m_postBody.empty()) {
-                api.easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                               static_cast<curl_off_t>(m_postBody.size()));
-                api.easySetopt(handle, CURLOPT_POSTFIELDS, m_postBody.c_str());
+                options.Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_postBody.size()))
+                    .Set(CURLOPT_POSTFIELDS, m_postBody.c_str());
                 m_postMode = true;
             } else if (m_postMode) {
-                api.easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
-                api.easySetopt(handle, CURLOPT_POSTFIELDS, "");
+                options.Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0))
+                    .Set(CURLOPT_POSTFIELDS, "");
             } else {
                 // No body of an earlier transfer may linger on the handle.
-                api.easySetopt(handle, CURLOPT_POSTFIELDS, nullptr);
-                api.easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
-                api.easySetopt(handle, CURLOPT_HTTPGET, 1L);
+                options.Set(CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr))
+                    .Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1))
+                    .Set(CURLOPT_HTTPGET, 1L);
             }
-            api.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
-            api.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
-            api.easySetopt(handle, CURLOPT_TIMEOUT_MS, m_limits.totalTimeoutMs);
-            api.easySetopt(handle, CURLOPT_MAXFILESIZE_LARGE,
-                           static_cast<curl_off_t>(m_limits.maxBodyBytes));
-            api.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-            api.easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-            api.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-            api.easySetopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
             const std::string noProxy = NoProxyHosts();
-            api.easySetopt(handle, CURLOPT_NOPROXY, noProxy.c_str());
-            api.easySetopt(handle, CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
-            result = api.easyPerform(handle);
+            options.Set(CURLOPT_NOSIGNAL, 1L)
+                .Set(CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs)
+                .Set(CURLOPT_TIMEOUT_MS, m_limits.totalTimeoutMs)
+                .Set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limits.maxBodyBytes))
+                .Set(CURLOPT_PROTOCOLS_STR, "http,https")
+                .Set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https")
+                .Set(CURLOPT_FOLLOWLOCATION, 0L)
+                .Set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L)
+                .Set(CURLOPT_NOPROXY, noProxy.c_str())
+                .Set(CURLOPT_FRESH_CONNECT, m_freshConnection ? 1L : 0L);
+            result = options.Result();
+            if (result != CURLE_OK)
+                LOG_ENTRY("curl_easy_setopt " << options.Refusal());
+            else
+                result = curl_easy_perform(handle);
         }
-        api.easySetopt(handle, CURLOPT_HTTPHEADER, nullptr);
+        // The list is freed below: the handle must not keep pointing at it.
+        OptionSetter cleared(handle);
+        if (cleared.Set(CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr)).Result() != CURLE_OK)
+            LOG_ENTRY("curl_easy_setopt " << cleared.Refusal());
     }
 
     if (result != CURLE_OK) {
         LOG_ENTRY("curl_easy_perform Result = " << static_cast<int>(result));
         LOG_ENTRY("CurlErrBuff : " << g_errorBuffer);
     }
+    m_sentHeaders = std::move(m_requestHeaders);
     m_requestHeaders.clear();
     m_url.clear();
     m_postBody.clear();

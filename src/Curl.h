@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-struct CurlApi;
-
 // Bounds of one transfer. Tests lower them; the filer keeps the defaults.
 struct CurlLimits {
     long connectTimeoutMs = 30'000;
@@ -18,7 +16,6 @@ struct CurlLimits {
 // The filer's only HTTP client: one libcurl easy handle, one blocking transfer at a time. It keeps
 // what the last transfer produced (header lines, body bytes, libcurl result) and offers small
 // readers over it. It knows nothing of OAuth, JSON or HMRC beyond the token answer reader.
-// libcurl itself is loaded on the first transfer (see CurlLibrary.h).
 class CCurl {
 public:
     using Limits = CurlLimits;
@@ -28,8 +25,9 @@ public:
     CCurl(const CCurl&) = delete;
     CCurl& operator=(const CCurl&) = delete;
 
-    // Takes the process's one transport when no other transport holds it; the libcurl handle is
-    // made on the first transfer. A transport without it fails every transfer.
+    // Takes the process's one transport when no other transport holds it, and with it libcurl's
+    // global state and a handle. A transport without a handle fails every transfer; why it has
+    // none is logged here.
     void Initialise();
     // Drops the handle (and with it every open connection) and takes the transport again; the
     // kept fields stay.
@@ -52,11 +50,9 @@ public:
     // reach HMRC twice.
     void UseFreshConnection() { m_freshConnection = true; }
 
-    // True when libcurl reports success, whatever the HTTP status.
+    // True when libcurl reports success, whatever the HTTP status. An option libcurl refuses
+    // fails the transfer before anything is sent.
     bool DoTransaction();
-    // Why the last transfer could not even start because libcurl could not be loaded (with what
-    // to do about it); empty otherwise. Shown to the user beside the communication error.
-    const std::string& GetLoadFailure() const { return m_loadFailure; }
 
     // The status of the last response (its last status line, so interim 1xx answers are passed
     // over); 0 when none can be found.
@@ -73,6 +69,9 @@ public:
     static int ErrorCodeForResult(int curlResult);
     int GetLastResult() const { return m_lastResult; }
     const std::vector<std::string>& GetHeaderLines() const { return m_headerLines; }
+    // The header lines of the last transfer's request as handed to libcurl, in order (libcurl
+    // adds Host, Content-Length and its defaults around them).
+    const std::vector<std::string>& GetSentHeaderLines() const { return m_sentHeaders; }
 
     // Reads an OAuth token answer from the last body. True when it is a JSON object with a string
     // "access_token"; members that are missing or of the wrong type leave their output unchanged.
@@ -81,27 +80,22 @@ public:
 
 private:
     struct HandleDeleter {
-        const CurlApi* api;
         void operator()(void* handle) const;
     };
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
-    // The libcurl result of getting a handle ready for a transfer: loads libcurl and makes the
-    // handle on first use.
-    int PrepareHandle();
     void Release();
 
-    const CurlApi* m_api = nullptr;
     std::unique_ptr<void, HandleDeleter> m_handle;
     bool m_ownsTransport = false;
     std::string m_url;
     std::string m_body;
     std::vector<std::string> m_headerLines;
     std::vector<std::string> m_requestHeaders;
+    std::vector<std::string> m_sentHeaders;
     std::string m_postBody;
     std::string m_responseText;
-    std::string m_loadFailure;
     int m_lastResult = 0;
 
     Limits m_limits;

@@ -1,6 +1,5 @@
 #include "DeviceFacts.h"
 
-#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -11,7 +10,6 @@
 #include <linux/if_packet.h>
 #endif
 
-#include <QCryptographicHash>
 #include <QSettings>
 #include <QString>
 #include <QSysInfo>
@@ -19,18 +17,16 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <memory>
 
+#include "FactFormats.h"
 #include "Folders.h"
 
 namespace {
 
 std::function<std::vector<ScreenFacts>()> g_screensReader;
-
-constexpr char kHexUpper[] = "0123456789ABCDEF";
 
 // Firmware strings are a few dozen bytes; anything past this is not a name.
 constexpr std::size_t kMaxFirmwareRead = 4096;
@@ -56,21 +52,6 @@ CivilTime FromTm(const std::tm& tm, int millisecond) {
     t.second = tm.tm_sec;
     t.millisecond = millisecond;
     return t;
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
-long long DaysFromCivil(int year, int month, int day) {
-    const long long y = static_cast<long long>(year) - (month <= 2 ? 1 : 0);
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const long long yearOfEra = y - era * 400;
-    const long long dayOfYear = (153LL * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-long long SecondsOf(const CivilTime& t) {
-    return DaysFromCivil(t.year, t.month, t.day) * 86400LL + t.hour * 3600LL + t.minute * 60LL +
-           t.second;
 }
 
 NetworkInterface& InterfaceNamed(std::vector<NetworkInterface>& list, const char* name) {
@@ -219,23 +200,6 @@ void SetScreensReader(std::function<std::vector<ScreenFacts>()> reader) {
     g_screensReader = std::move(reader);
 }
 
-bool IsUuidText(const std::string& text) {
-    if (text.size() != 36) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (c != '-') {
-                return false;
-            }
-        } else if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string NewDeviceIdText() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower().toStdString();
 }
@@ -268,98 +232,4 @@ std::string ReadOrCreateDeviceId() {
         return {};
     }
     return id;
-}
-
-std::string FormatMacAddress(const std::vector<std::uint8_t>& bytes) {
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0) {
-            text += ':';
-        }
-        text += kHexUpper[bytes[i] >> 4];
-        text += kHexUpper[bytes[i] & 0x0F];
-    }
-    return text;
-}
-
-std::string FormatLocalAddress(const NetworkInterface::Address& address) {
-    const auto& b = address.bytes;
-    const bool v4 = address.family == NetworkInterface::Family::IPv4;
-    if (b.size() != (v4 ? 4u : 16u)) {
-        return {};
-    }
-    const auto zeroUpTo = [&b](std::size_t end) {
-        return std::all_of(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(end),
-                           [](std::uint8_t x) { return x == 0; });
-    };
-    // Unspecified, loopback and link-local addresses say nothing beyond this machine's own link.
-    const bool unreported = v4 ? (zeroUpTo(4) || b[0] == 127 || (b[0] == 169 && b[1] == 254))
-                               : (zeroUpTo(16) || (zeroUpTo(15) && b[15] == 1) ||
-                                  (b[0] == 0xFE && (b[1] & 0xC0) == 0x80));
-    if (unreported) {
-        return {};
-    }
-    char text[INET6_ADDRSTRLEN] = {};
-    if (::inet_ntop(v4 ? AF_INET : AF_INET6, b.data(), text, sizeof(text)) == nullptr) {
-        return {};
-    }
-    return text;
-}
-
-std::string FormatUtcOffset(const CivilTime& local, const CivilTime& utc) {
-    const long long minutes = (SecondsOf(local) - SecondsOf(utc)) / 60;
-    const long long magnitude = minutes < 0 ? -minutes : minutes;
-    char text[32];
-    std::snprintf(text, sizeof(text), "%c%02lld:%02lld", minutes < 0 ? '-' : '+', magnitude / 60,
-                  magnitude % 60);
-    return text;
-}
-
-std::string FormatUtcTimestamp(const CivilTime& utc) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.year, utc.month,
-                  utc.day, utc.hour, utc.minute, utc.second, utc.millisecond);
-    return text;
-}
-
-std::string FormatScalingFactor(int logicalDpi) {
-    const long long hundredths = logicalDpi > 0 ? static_cast<long long>(logicalDpi) * 100 / 96 : 0;
-    std::string digits = std::to_string(hundredths);
-    if (digits.size() < 3) {
-        digits.insert(0, 3 - digits.size(), '0');
-    }
-    digits.insert(digits.size() - 2, 1, '.');
-    return digits;
-}
-
-std::string CleanFactText(const std::string& text, std::size_t maxBytes) {
-    std::string clean;
-    clean.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c != 0x7F) {
-            clean += static_cast<char>(c);
-        }
-    }
-    const auto first = clean.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return {};
-    }
-    clean.erase(0, first);
-    if (clean.size() > maxBytes) {
-        std::size_t cut = maxBytes;
-        // Never leave half a UTF-8 character: back off to the start of the one that was split.
-        while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        clean.resize(cut);
-    }
-    clean.erase(clean.find_last_not_of(' ') + 1);
-    return clean;
-}
-
-std::string Sha256Hex(const std::string& bytes) {
-    const QByteArray digest =
-        QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                                 QCryptographicHash::Sha256);
-    return digest.toHex().toStdString();
 }

@@ -7,8 +7,7 @@
 
 // The device and network facts behind the fraud-prevention headers, read through one interface
 // so the header builder can be tested with fixed facts while the filer reads the real system.
-// Every reader answers with plain data; the text forms HMRC expects are made by the formatting
-// helpers below, which are shared by the builder and its tests.
+// Every reader answers with plain data; the text forms HMRC expects are made in FactFormats.h.
 
 // One screen as the program's windowing system reports it. The service library has no windows,
 // so the program installs a reader for them (SetScreensReader).
@@ -98,31 +97,3 @@ void SetScreensReader(std::function<std::vector<ScreenFacts>()> reader);
 std::string ReadOrCreateDeviceId();
 // A fresh lowercase UUID without braces.
 std::string NewDeviceIdText();
-// True for 8-4-4-4-12 hexadecimal digits joined by hyphens (either case), nothing else.
-bool IsUuidText(const std::string& text);
-
-// ---- Formatting helpers ----
-
-// "00:1A:2B:3C:4D:5E": uppercase hexadecimal pairs joined by colons.
-std::string FormatMacAddress(const std::vector<std::uint8_t>& bytes);
-
-// Dotted decimal for IPv4, the usual compressed text for IPv6 (no zone index). Empty for an
-// address that says nothing beyond this machine's own link (unspecified, loopback, IPv4
-// 169.254/16, IPv6 fe80::/10) and for malformed bytes.
-std::string FormatLocalAddress(const NetworkInterface::Address& address);
-
-// "+01:00", "-05:00", "+05:30": local time minus UTC, dates included.
-std::string FormatUtcOffset(const CivilTime& local, const CivilTime& utc);
-
-// "2026-03-07T09:05:03.042Z".
-std::string FormatUtcTimestamp(const CivilTime& utc);
-
-// 96 -> "1.00", 120 -> "1.25", 144 -> "1.50", 192 -> "2.00".
-std::string FormatScalingFactor(int logicalDpi);
-
-// A fact text made safe for a header value: control bytes dropped, surrounding blanks trimmed,
-// cut to at most `maxBytes` bytes without splitting a UTF-8 character.
-std::string CleanFactText(const std::string& text, std::size_t maxBytes = 255);
-
-// Lowercase hexadecimal SHA-256 of `bytes`; empty if the digest cannot be computed.
-std::string Sha256Hex(const std::string& bytes);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "AdapterInfo.h"
+#include "FactFormats.h"
 #include "Log.h"
 #include "UrlEncoder.h"
 

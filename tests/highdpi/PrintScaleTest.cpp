@@ -1,57 +1,39 @@
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 
 #include "TestSupport.h"
 
 namespace {
 
-using calvenor::test::TempFolder;
-
-// Prints both pages under `scale` and returns them rasterised (greyscale, 50 dpi, every page).
-std::vector<QByteArray> PrintedPagesAt(const TempFolder& folder, const QString& scale) {
-    const QString results = QString::fromStdString(
-        (folder.Path() / ("results-" + scale.toStdString() + ".pdf")).string());
-    const QString signOff = QString::fromStdString(
-        (folder.Path() / ("signoff-" + scale.toStdString() + ".pdf")).string());
+// The page the helper prints from `html` under `scale`, rasterised (greyscale, 50 dpi).
+QByteArray PrintedAt(const char* html, int scale, const calvenor::test::TempFolder& folder) {
+    const QString pdf = QString::fromStdString((folder / (html + std::to_string(scale))).string());
     QProcess helper;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
-    helper.setProcessEnvironment(env);
-    helper.start(QStringLiteral(PRINT_PAGE_HELPER), {results, signOff});
-    EXPECT_TRUE(helper.waitForFinished(60000));
-    EXPECT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
-
-    std::vector<QByteArray> pages;
-    for (const QString& pdf : {results, signOff}) {
-        QProcess raster;
-        raster.start(QStringLiteral(PDFTOPPM),
-                     {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-gray"), pdf});
-        EXPECT_TRUE(raster.waitForFinished(60000));
-        pages.push_back(raster.readAllStandardOutput());
-        EXPECT_FALSE(pages.back().isEmpty()) << pdf.toStdString();
-    }
-    return pages;
+    helper.setEnvironment(QProcess::systemEnvironment()
+                          << "QT_QPA_PLATFORM=offscreen"
+                          << QString("QT_SCALE_FACTOR=%1").arg(scale));
+    helper.start(PRINT_PAGE_HELPER, {QString::fromStdString(calvenor::test::TestData(html)), pdf});
+    EXPECT_TRUE(helper.waitForFinished(60000) && helper.exitCode() == 0)
+        << helper.readAllStandardError().toStdString();
+    QProcess raster;
+    raster.start(PDFTOPPM, {"-r", "50", "-gray", pdf});
+    EXPECT_TRUE(raster.waitForFinished(60000));
+    return raster.readAllStandardOutput();
 }
 
 // Qt's scale factor enlarges windows; paper has its own resolution. A page laid out from the
-// screen's pixels would come out shrunk or cut off at scale 2.
+// screen's pixels would come out shrunk or cut off at scale 2. Both printed pages (the filed
+// return and the sign-off page, as their golden files hold them) must come out the same.
 TEST(PrintScaleTest, PrintedPagesAreTheSameAtScaleOneAndTwo) {
-    if (QString(QStringLiteral(PDFTOPPM)).isEmpty() ||
-        QString(QStringLiteral(PDFTOPPM)).endsWith(QStringLiteral("NOTFOUND"))) {
+    if (QString(PDFTOPPM).isEmpty() || QString(PDFTOPPM).endsWith("NOTFOUND"))
         GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
-    }
-    TempFolder folder;
-    const auto atOne = PrintedPagesAt(folder, QStringLiteral("1"));
-    const auto atTwo = PrintedPagesAt(folder, QStringLiteral("2"));
-    ASSERT_EQ(atOne.size(), atTwo.size());
-    for (std::size_t i = 0; i < atOne.size(); ++i) {
-        EXPECT_TRUE(atOne[i] == atTwo[i]) << "page set " << i << " differs at scale 2";
+    calvenor::test::TempFolder folder;
+    for (const char* html : {"results_print_document.html", "sign_off_page.html"}) {
+        const QByteArray atOne = PrintedAt(html, 1, folder);
+        EXPECT_FALSE(atOne.isEmpty()) << html;
+        EXPECT_TRUE(atOne == PrintedAt(html, 2, folder)) << html << " differs at scale 2";
     }
 }
 

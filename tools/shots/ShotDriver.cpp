@@ -8,176 +8,18 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QWidget>
-#include <algorithm>
 #include <cstdio>
+
+#include "ShotWidgets.h"
 
 namespace {
 
 constexpr int kTickMs = 100;
 constexpr int kStepTimeoutTicks = 200;  // 20 s: HMRC calls go to the local sandbox
 constexpr int kSettleTicks = 4;         // lets a window that just opened lay out and paint
-
-QString Plain(const QString& text) {
-    return QString(text).remove(QLatin1Char('&')).trimmed();
-}
-
-// The visible top-level window whose title starts with `prefix` (or equals it when `exact`).
-QWidget* WindowTitled(const QString& prefix, bool exact = false) {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!w->isVisible())
-            continue;
-        const QString title = Plain(w->windowTitle());
-        if (exact ? title == prefix : title.startsWith(prefix))
-            return w;
-    }
-    return nullptr;
-}
-
-QAbstractButton* ButtonIn(QWidget* window, const QString& text) {
-    if (window == nullptr)
-        return nullptr;
-    for (auto* b : window->findChildren<QAbstractButton*>()) {
-        if (b->isVisible() && Plain(b->text()) == text)
-            return b;
-    }
-    return nullptr;
-}
-
-template <typename T>
-T* NamedIn(QWidget* window, const QString& accessibleName) {
-    if (window == nullptr)
-        return nullptr;
-    for (auto* w : window->findChildren<T*>()) {
-        if (w->isVisible() && w->accessibleName() == accessibleName)
-            return w;
-    }
-    return nullptr;
-}
-
-bool Enabled(QWidget* w) {
-    return w != nullptr && w->isEnabled();
-}
-
-// Queued, so a click that opens a modal window returns to the tour's timer at once.
-void Click(QAbstractButton* button) {
-    QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
-}
-
-// Typed key by key, as a user would, so the programs see their usual edit notifications.
-void TypeInto(QWidget* edit, const QString& text) {
-    edit->setFocus(Qt::OtherFocusReason);
-    if (auto* line = qobject_cast<QLineEdit*>(edit))
-        line->selectAll();
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(edit, &press);
-        QCoreApplication::sendEvent(edit, &release);
-    }
-}
-
-void PressKey(QWidget* target, Qt::Key key) {
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
-}
-
-// True while no window but `main` is modal over the program.
-bool OnlyMainOpen(QWidget* main) {
-    QWidget* modal = QApplication::activeModalWidget();
-    return main != nullptr && (modal == nullptr || modal == main);
-}
-
-QMessageBox* VisibleMessageBox() {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-        return box;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            return box;
-    }
-    return nullptr;
-}
-
-void Answer(QMessageBox* box, const QString& preferred) {
-    if (auto* b = ButtonIn(box, preferred)) {
-        Click(b);
-    } else if (auto* ok = ButtonIn(box, QStringLiteral("OK"))) {
-        Click(ok);
-    } else {
-        QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
-    }
-}
-
-QString Describe(const QWidget* w) {
-    QString what;
-    if (auto* b = qobject_cast<const QAbstractButton*>(w); b && !b->text().isEmpty()) {
-        what = QStringLiteral("\"%1\"").arg(Plain(b->text()));
-    } else if (!w->accessibleName().isEmpty()) {
-        what = QStringLiteral("[%1]").arg(w->accessibleName());
-    } else {
-        what = QStringLiteral("(%1)").arg(w->objectName());
-    }
-    return QStringLiteral("%1 %2").arg(QString::fromLatin1(w->metaObject()->className()), what);
-}
-
-// The window's controls in Tab order, and in reading order (rows top to bottom, then left to
-// right), so a reader can see where the two part.
-QString FocusReport(QWidget* window, const QString& focusOnOpening) {
-    QList<QWidget*> chain;
-    QWidget* w = window->nextInFocusChain();
-    for (int guard = 0; w != nullptr && w != window && guard < 1000; ++guard) {
-        if (w->window() == window && w->isVisible() && (w->focusPolicy() & Qt::TabFocus) &&
-            !chain.contains(w)) {
-            chain.append(w);
-        }
-        w = w->nextInFocusChain();
-    }
-    auto centre = [window](QWidget* c) { return c->mapTo(window, c->rect().center()); };
-    QList<QWidget*> visual = chain;
-    std::stable_sort(visual.begin(), visual.end(),
-                     [&](QWidget* a, QWidget* b) { return centre(a).y() < centre(b).y(); });
-    // Rows: a control whose centre is within 12 pixels of the row's first joins that row.
-    QList<int> rowOf;
-    int row = -1;
-    int rowTop = 0;
-    for (QWidget* c : visual) {
-        if (row < 0 || centre(c).y() > rowTop + 12) {
-            ++row;
-            rowTop = centre(c).y();
-        }
-        rowOf.append(row);
-    }
-    QList<int> order(visual.size());
-    for (int i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        if (rowOf[a] != rowOf[b])
-            return rowOf[a] < rowOf[b];
-        return centre(visual[a]).x() < centre(visual[b]).x();
-    });
-    QList<QWidget*> reading;
-    for (int i : order)
-        reading.append(visual[i]);
-
-    QString out;
-    out += QStringLiteral("window: %1\n").arg(Plain(window->windowTitle()));
-    out += QStringLiteral("focus on opening: %1\n").arg(focusOnOpening);
-    out += QStringLiteral("tab order:\n");
-    for (QWidget* c : chain) {
-        out += QStringLiteral("  %1%2\n")
-                   .arg(Describe(c), c->isEnabled() ? QString() : QStringLiteral(" (off)"));
-    }
-    out += QStringLiteral("reading order:\n");
-    for (QWidget* c : reading)
-        out += QStringLiteral("  %1\n").arg(Describe(c));
-    out += QStringLiteral("tab order follows reading order: %1\n")
-               .arg(chain == reading ? QStringLiteral("yes") : QStringLiteral("NO"));
-    return out;
-}
 
 QString Env(const char* name, const QString& fallback = {}) {
     const QString value = qEnvironmentVariable(name);
@@ -195,6 +37,10 @@ const std::vector<std::pair<QString, QString>> kFigures = {
     {QStringLiteral("Box 9"), QStringLiteral("0")},
 };
 
+QComboBox* CompanyList(QWidget* main) {
+    return NamedIn<QComboBox>(main, QStringLiteral("Select Company/VAT Number"));
+}
+
 }  // namespace
 
 CShotDriver::CShotDriver(QObject* parent) : QObject(parent) {
@@ -203,9 +49,11 @@ CShotDriver::CShotDriver(QObject* parent) : QObject(parent) {
     const QString tour = Env("CALVENOR_SHOT_TOUR");
     if (tour == QLatin1String("filer")) {
         m_prefix = QStringLiteral("calvenor");
+        m_mainTitle = QStringLiteral("Calvenor");
         BuildFilerTour();
     } else if (tour == QLatin1String("approvals")) {
         m_prefix = QStringLiteral("pellwick");
+        m_mainTitle = QStringLiteral("Pellwick App");
         BuildApprovalsTour();
     }
     connect(&m_timer, &QTimer::timeout, this, &CShotDriver::Tick);
@@ -286,287 +134,197 @@ void CShotDriver::Tick() {
     }
 }
 
-void CShotDriver::BuildFilerTour() {
-    const QString code = Env("CALVENOR_SHOT_CODE");
-    auto main = [] { return WindowTitled(QStringLiteral("Calvenor"), true); };
-    auto button = [main](const QString& text) { return ButtonIn(main(), text); };
-    auto add = [this](QString name, std::function<bool()> ready, std::function<bool()> act,
-                      bool optional = false) {
-        m_steps.push_back({std::move(name), std::move(ready), std::move(act), optional});
-    };
+QWidget* CShotDriver::Window(const QString& title) const {
+    return WindowTitled(title, title == m_mainTitle);
+}
 
-    add(
-        QStringLiteral("main window"), [main] { return main() != nullptr; },
-        [this, main] {
-            Shot(main(), QStringLiteral("calvenor-main"));
-            PressKey(main(), Qt::Key_F1);
-            return true;
-        });
-    add(
-        QStringLiteral("About window"),
-        [] { return WindowTitled(QStringLiteral("About Calvenor")) != nullptr; },
-        [this] {
-            QWidget* about = WindowTitled(QStringLiteral("About Calvenor"));
-            Shot(about, QStringLiteral("calvenor-about"));
-            if (auto* ok = ButtonIn(about, QStringLiteral("OK")))
-                Click(ok);
+void CShotDriver::Add(QString name, std::function<bool()> ready, std::function<bool()> act,
+                      bool optional) {
+    m_steps.push_back({std::move(name), std::move(ready), std::move(act), optional});
+}
+
+void CShotDriver::AddPress(const QString& title, const QString& button, const QString& shot,
+                           When when, bool optional) {
+    Add(
+        title + QStringLiteral(": ") + button,
+        [this, title, button, when] {
+            QWidget* window = Window(title);
+            return when == When::Shown ? window != nullptr : Enabled(ButtonIn(window, button));
+        },
+        [this, title, button, shot] {
+            QWidget* window = Window(title);
+            if (!shot.isEmpty())
+                Shot(window, shot);
+            if (auto* pressed = ButtonIn(window, button))
+                Click(pressed);
             return true;
         },
-        true);
-    add(
-        QStringLiteral("Start Authorisation"),
-        [button] { return Enabled(button(QStringLiteral("Start Authorisation"))); },
-        [button] {
-            Click(button(QStringLiteral("Start Authorisation")));
+        optional);
+}
+
+void CShotDriver::AddOpening(const QString& aboutTitle) {
+    Add(
+        QStringLiteral("main window"), [this] { return Window(m_mainTitle) != nullptr; },
+        [this] {
+            Shot(Window(m_mainTitle), m_prefix + QStringLiteral("-main"));
+            PressKey(Window(m_mainTitle), Qt::Key_F1);
             return true;
         });
-    add(
+    AddPress(aboutTitle, QStringLiteral("OK"), m_prefix + QStringLiteral("-about"), When::Shown,
+             true);
+}
+
+void CShotDriver::AddFigures(const QString& entryTitle) {
+    Add(
+        QStringLiteral("figures typed"),
+        [this, entryTitle] {
+            return Window(entryTitle) != nullptr &&
+                   Window(QStringLiteral("File Import")) == nullptr;
+        },
+        [this, entryTitle] {
+            for (const auto& [box, value] : kFigures) {
+                if (auto* edit = NamedIn<QLineEdit>(Window(entryTitle), box))
+                    TypeInto(edit, value);
+            }
+            return true;
+        });
+    AddPress(entryTitle, QStringLiteral("Continue"), m_prefix + QStringLiteral("-entry"),
+             When::Shown);
+}
+
+void CShotDriver::AddClosing(const QString& closedTitle, const QString& exitTitle) {
+    Add(
+        QStringLiteral("back at the main window"),
+        [this, closedTitle] {
+            return Window(closedTitle) == nullptr && OnlyMainOpen(Window(m_mainTitle));
+        },
+        [this] {
+            Click(ButtonIn(Window(m_mainTitle), QStringLiteral("Exit")));
+            return true;
+        });
+    AddPress(exitTitle, QStringLiteral("Yes"), m_prefix + QStringLiteral("-exit"), When::Shown);
+}
+
+void CShotDriver::BuildFilerTour() {
+    const QString main = m_mainTitle;
+    const QString getObligations = QStringLiteral("Get Obligations for Selected Company");
+    AddOpening(QStringLiteral("About Calvenor"));
+    AddPress(main, QStringLiteral("Start Authorisation"), {}, When::Enabled);
+    Add(
         QStringLiteral("authorisation address shown"),
-        [main] {
-            auto* url = NamedIn<QLineEdit>(main(), QStringLiteral("HMRC URL"));
+        [this] {
+            auto* url = NamedIn<QLineEdit>(Window(m_mainTitle), QStringLiteral("HMRC URL"));
             return url != nullptr && !url->text().isEmpty();
         },
-        [this, main, code] {
-            auto* box = NamedIn<QLineEdit>(main(), QStringLiteral("HMRC Code"));
+        [this] {
+            auto* box = NamedIn<QLineEdit>(Window(m_mainTitle), QStringLiteral("HMRC Code"));
             if (box == nullptr)
                 Fail(QStringLiteral("no HMRC Code box"));
-            TypeInto(box, code);
-            Shot(main(), QStringLiteral("calvenor-authorisation"));
+            TypeInto(box, Env("CALVENOR_SHOT_CODE"));
+            Shot(Window(m_mainTitle), QStringLiteral("calvenor-authorisation"));
             return true;
         });
-    add(
-        QStringLiteral("code accepted"), [button] { return Enabled(button(QStringLiteral("OK"))); },
-        [button] {
-            Click(button(QStringLiteral("OK")));
-            return true;
-        });
+    AddPress(main, QStringLiteral("OK"), {}, When::Enabled);
     // Tries the clients in turn until one has open periods; a client without any gives the
     // "no open periods" message, which is kept as a shot of its own.
-    add(
+    Add(
         QStringLiteral("choose a client"),
-        [button] {
-            return Enabled(button(QStringLiteral("Get Obligations for Selected Company")));
-        },
-        [this, main, button] {
-            auto* list = NamedIn<QComboBox>(main(), QStringLiteral("Select Company/VAT Number"));
-            if (list == nullptr || m_clientIndex >= list->count()) {
+        [this, getObligations] { return Enabled(ButtonIn(Window(m_mainTitle), getObligations)); },
+        [this, getObligations] {
+            QComboBox* list = CompanyList(Window(m_mainTitle));
+            if (list == nullptr || m_clientIndex >= list->count())
                 Fail(QStringLiteral("no client with open periods"));
-            }
             list->setCurrentIndex(m_clientIndex++);
-            Click(button(QStringLiteral("Get Obligations for Selected Company")));
+            Click(ButtonIn(Window(m_mainTitle), getObligations));
             return true;
         });
-    add(
+    const QString enterFigures = QStringLiteral("Enter VAT Return Figures");
+    Add(
         QStringLiteral("open periods listed"),
-        [button] {
-            return Enabled(button(QStringLiteral("Enter VAT Return Figures"))) ||
+        [this, enterFigures] {
+            return Enabled(ButtonIn(Window(m_mainTitle), enterFigures)) ||
                    VisibleMessageBox() != nullptr;
         },
-        [this, main] {
+        [this, enterFigures] {
             if (QMessageBox* box = VisibleMessageBox()) {
                 Shot(box, QStringLiteral("calvenor-no-open-periods"));
                 Answer(box, QStringLiteral("OK"));
                 m_next -= 1;  // back to choosing the next client
                 return false;
             }
-            Shot(main(), QStringLiteral("calvenor-periods"));
-            Click(ButtonIn(main(), QStringLiteral("Enter VAT Return Figures")));
+            Shot(Window(m_mainTitle), QStringLiteral("calvenor-periods"));
+            Click(ButtonIn(Window(m_mainTitle), enterFigures));
             return true;
         });
-    auto entry = [] { return WindowTitled(QStringLiteral("Enter VAT Details")); };
-    add(
-        QStringLiteral("entry window"), [entry] { return entry() != nullptr; },
-        [this, entry] {
-            Shot(entry(), QStringLiteral("calvenor-entry-empty"));
-            for (const auto& [box, value] : kFigures) {
-                if (auto* edit = NamedIn<QLineEdit>(entry(), box))
-                    TypeInto(edit, value);
-            }
-            if (auto* import = ButtonIn(entry(), QStringLiteral("Import")))
-                Click(import);
-            return true;
-        });
-    add(
-        QStringLiteral("import window"),
-        [] { return WindowTitled(QStringLiteral("File Import")) != nullptr; },
-        [this] {
-            QWidget* import = WindowTitled(QStringLiteral("File Import"));
-            Shot(import, QStringLiteral("calvenor-import"));
-            Click(ButtonIn(import, QStringLiteral("Cancel")));
-            return true;
-        },
-        true);
-    add(
-        QStringLiteral("figures typed"),
-        [entry] { return entry() != nullptr && !WindowTitled(QStringLiteral("File Import")); },
-        [this, entry] {
-            Shot(entry(), QStringLiteral("calvenor-entry"));
-            Click(ButtonIn(entry(), QStringLiteral("Continue")));
-            return true;
-        });
-    auto confirm = [] { return WindowTitled(QStringLiteral("Confim VAT for Submission")); };
-    add(
-        QStringLiteral("confirmation window"), [confirm] { return confirm() != nullptr; },
+    const QString entry = QStringLiteral("Enter VAT Details");
+    AddPress(entry, QStringLiteral("Import"), QStringLiteral("calvenor-entry-empty"), When::Shown);
+    AddPress(QStringLiteral("File Import"), QStringLiteral("Cancel"),
+             QStringLiteral("calvenor-import"), When::Shown, true);
+    AddFigures(entry);
+    const QString confirm = QStringLiteral("Confim VAT for Submission");
+    Add(
+        QStringLiteral("confirmation window"), [this, confirm] { return Window(confirm); },
         [this, confirm] {
-            Shot(confirm(), QStringLiteral("calvenor-confirm"));
-            if (auto* declaration = confirm()->findChild<QCheckBox*>()) {
-                QMetaObject::invokeMethod(declaration, &QAbstractButton::click,
-                                          Qt::QueuedConnection);
-            }
+            Shot(Window(confirm), QStringLiteral("calvenor-confirm"));
+            if (auto* declaration = Window(confirm)->findChild<QCheckBox*>())
+                Click(declaration);
             return true;
         });
-    add(
-        QStringLiteral("declaration made"),
-        [confirm] { return Enabled(ButtonIn(confirm(), QStringLiteral("Submit"))); },
-        [this, confirm] {
-            Shot(confirm(), QStringLiteral("calvenor-confirm-declared"));
-            Click(ButtonIn(confirm(), QStringLiteral("Submit")));
-            return true;
-        });
-    auto results = [] { return WindowTitled(QStringLiteral("VAT Submission Results")); };
-    add(
-        QStringLiteral("results window"), [results] { return results() != nullptr; },
-        [this, results] {
-            Shot(results(), QStringLiteral("calvenor-results"));
-            Click(ButtonIn(results(), QStringLiteral("OK")));
-            return true;
-        });
+    AddPress(confirm, QStringLiteral("Submit"), QStringLiteral("calvenor-confirm-declared"),
+             When::Enabled);
+    const QString results = QStringLiteral("VAT Submission Results");
+    AddPress(results, QStringLiteral("OK"), QStringLiteral("calvenor-results"), When::Shown);
     // Two of the sandbox's demo clients show the messages an agent meets most: one has nothing
     // left to file, the other has not authorised the agent.
-    auto askFor = [main, button](const QString& vrn) {
-        auto* list = NamedIn<QComboBox>(main(), QStringLiteral("Select Company/VAT Number"));
-        const int index = list ? list->findText(vrn, Qt::MatchStartsWith) : -1;
-        if (index > 0) {
-            list->setCurrentIndex(index);
-            Click(button(QStringLiteral("Get Obligations for Selected Company")));
-        }
-        return true;
-    };
-    auto messageShot = [this](const QString& name) {
-        return [this, name] {
-            QMessageBox* box = VisibleMessageBox();
-            Shot(box, name);
-            Answer(box, QStringLiteral("OK"));
-            return true;
-        };
-    };
-    auto mainReady = [main, results, button] {
-        return results() == nullptr && OnlyMainOpen(main()) &&
-               Enabled(button(QStringLiteral("Get Obligations for Selected Company")));
-    };
-    add(QStringLiteral("client with nothing to file"), mainReady,
-        [askFor] { return askFor(QStringLiteral("100000004")); });
-    add(
-        QStringLiteral("no open periods message"), [] { return VisibleMessageBox() != nullptr; },
-        messageShot(QStringLiteral("calvenor-no-open-periods")), true);
-    add(QStringLiteral("client that has not authorised the agent"), mainReady,
-        [askFor] { return askFor(QStringLiteral("100000005")); });
-    add(
-        QStringLiteral("not authorised message"), [] { return VisibleMessageBox() != nullptr; },
-        messageShot(QStringLiteral("calvenor-not-authorised")), true);
-    add(
-        QStringLiteral("back at the main window"),
-        [main, results] { return results() == nullptr && OnlyMainOpen(main()); },
-        [button] {
-            Click(button(QStringLiteral("Exit")));
-            return true;
-        });
-    add(
-        QStringLiteral("exit confirmation"),
-        [] { return WindowTitled(QStringLiteral("Exit Calvenor")) != nullptr; },
-        [this] {
-            QWidget* exit = WindowTitled(QStringLiteral("Exit Calvenor"));
-            Shot(exit, QStringLiteral("calvenor-exit"));
-            Click(ButtonIn(exit, QStringLiteral("Yes")));
-            return true;
-        });
+    const std::pair<QString, QString> messages[] = {
+        {QStringLiteral("100000004"), QStringLiteral("calvenor-no-open-periods")},
+        {QStringLiteral("100000005"), QStringLiteral("calvenor-not-authorised")}};
+    for (const auto& [vrn, shot] : messages) {
+        Add(
+            QStringLiteral("client ") + vrn,
+            [this, results, getObligations] {
+                return Window(results) == nullptr && OnlyMainOpen(Window(m_mainTitle)) &&
+                       Enabled(ButtonIn(Window(m_mainTitle), getObligations));
+            },
+            [this, getObligations, vrn] {
+                QComboBox* list = CompanyList(Window(m_mainTitle));
+                const int index = list ? list->findText(vrn, Qt::MatchStartsWith) : -1;
+                if (index > 0) {
+                    list->setCurrentIndex(index);
+                    Click(ButtonIn(Window(m_mainTitle), getObligations));
+                }
+                return true;
+            });
+        Add(
+            shot, [] { return VisibleMessageBox() != nullptr; },
+            [this, shot] {
+                Shot(VisibleMessageBox(), shot);
+                Answer(VisibleMessageBox(), QStringLiteral("OK"));
+                return true;
+            },
+            true);
+    }
+    AddClosing(results, QStringLiteral("Exit Calvenor"));
 }
 
 void CShotDriver::BuildApprovalsTour() {
-    auto main = [] { return WindowTitled(QStringLiteral("Pellwick App"), true); };
-    auto add = [this](QString name, std::function<bool()> ready, std::function<bool()> act,
-                      bool optional = false) {
-        m_steps.push_back({std::move(name), std::move(ready), std::move(act), optional});
-    };
-    add(
-        QStringLiteral("main window"), [main] { return main() != nullptr; },
-        [this, main] {
-            Shot(main(), QStringLiteral("pellwick-main"));
-            PressKey(main(), Qt::Key_F1);
-            return true;
-        });
-    add(
-        QStringLiteral("About window"),
-        [] { return WindowTitled(QStringLiteral("About Pellwick")) != nullptr; },
-        [this] {
-            QWidget* about = WindowTitled(QStringLiteral("About Pellwick"));
-            Shot(about, QStringLiteral("pellwick-about"));
-            if (auto* ok = ButtonIn(about, QStringLiteral("OK")))
-                Click(ok);
-            return true;
-        },
-        true);
-    add(
+    AddOpening(QStringLiteral("About Pellwick"));
+    Add(
         QStringLiteral("choose a client"),
-        [main] {
-            return OnlyMainOpen(main()) &&
-                   NamedIn<QComboBox>(main(), QStringLiteral("Select Company/VAT Number"));
-        },
-        [this, main] {
-            auto* list = NamedIn<QComboBox>(main(), QStringLiteral("Select Company/VAT Number"));
+        [this] { return OnlyMainOpen(Window(m_mainTitle)) && CompanyList(Window(m_mainTitle)); },
+        [this] {
+            QComboBox* list = CompanyList(Window(m_mainTitle));
             if (list->count() < 2)
                 Fail(QStringLiteral("the profile lists no client"));
             list->setCurrentIndex(1);
             return true;
         });
-    add(
-        QStringLiteral("client chosen"),
-        [main] { return Enabled(ButtonIn(main(), QStringLiteral("OK"))); },
-        [this, main] {
-            Shot(main(), QStringLiteral("pellwick-main-client"));
-            Click(ButtonIn(main(), QStringLiteral("OK")));
-            return true;
-        });
-    auto entry = [] { return WindowTitled(QStringLiteral("Enter VAT Details For Approval")); };
-    add(
-        QStringLiteral("entry window"), [entry] { return entry() != nullptr; },
-        [this, entry] {
-            for (const auto& [box, value] : kFigures) {
-                if (auto* edit = NamedIn<QLineEdit>(entry(), box))
-                    TypeInto(edit, value);
-            }
-            Shot(entry(), QStringLiteral("pellwick-entry"));
-            Click(ButtonIn(entry(), QStringLiteral("Continue")));
-            return true;
-        });
-    auto confirm = [] { return WindowTitled(QStringLiteral("Confirm VAT Values For Approval")); };
-    add(
-        QStringLiteral("confirmation window"), [confirm] { return confirm() != nullptr; },
-        [this, confirm] {
-            Shot(confirm(), QStringLiteral("pellwick-confirm"));
-            Click(ButtonIn(confirm(), QStringLiteral("Done")));
-            return true;
-        });
-    add(
-        QStringLiteral("back at the main window"),
-        [main, confirm] { return confirm() == nullptr && OnlyMainOpen(main()); },
-        [main] {
-            Click(ButtonIn(main(), QStringLiteral("Exit")));
-            return true;
-        });
-    add(
-        QStringLiteral("exit question"),
-        [] {
-            QMessageBox* box = VisibleMessageBox();
-            return box != nullptr &&
-                   Plain(box->windowTitle()) == QLatin1String("Exit Pellwick App");
-        },
-        [this] {
-            QMessageBox* box = VisibleMessageBox();
-            Shot(box, QStringLiteral("pellwick-exit"));
-            Answer(box, QStringLiteral("Yes"));
-            return true;
-        });
+    AddPress(m_mainTitle, QStringLiteral("OK"), QStringLiteral("pellwick-main-client"),
+             When::Enabled);
+    AddFigures(QStringLiteral("Enter VAT Details For Approval"));
+    const QString confirm = QStringLiteral("Confirm VAT Values For Approval");
+    AddPress(confirm, QStringLiteral("Done"), QStringLiteral("pellwick-confirm"), When::Shown);
+    AddClosing(confirm, QStringLiteral("Exit Pellwick App"));
 }
 
 QObject* CShotPlugin::create(const QString& key, const QString&) {

@@ -30,9 +30,25 @@ public:
     explicit CShotDriver(QObject* parent = nullptr);
 
 private:
+    enum class When { Shown, Enabled };
+
     void Tick();
     void BuildFilerTour();
     void BuildApprovalsTour();
+    // The visible window titled `title` (the main window's title in full, others by their start).
+    QWidget* Window(const QString& title) const;
+    void Add(QString name, std::function<bool()> ready, std::function<bool()> act,
+             bool optional = false);
+    // Once the window titled `title` is shown, or its `button` enabled: saves the window as `shot`
+    // (unless empty), then presses `button`.
+    void AddPress(const QString& title, const QString& button, const QString& shot, When when,
+                  bool optional = false);
+    // The main window, then its About window (F1).
+    void AddOpening(const QString& aboutTitle);
+    // Types the figures into the entry window, then a shot and Continue.
+    void AddFigures(const QString& entryTitle);
+    // Back at the main window once `closedTitle` has gone: Exit, and Yes to the question.
+    void AddClosing(const QString& closedTitle, const QString& exitTitle);
     void Shot(QWidget* window, const QString& name);
     bool HandleStrayMessage();
     [[noreturn]] void Fail(const QString& why);
@@ -45,6 +61,7 @@ private:
     int m_clientIndex = 1;
     QString m_dir;
     QString m_prefix;  // file names start with the program's name
+    QString m_mainTitle;
     QHash<QWidget*, QString> m_firstFocus;
     QTimer m_timer;
 };
