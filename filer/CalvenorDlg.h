@@ -1,9 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "AgentProfile.h"
 #include "ExitAreYouSure.h"
@@ -48,8 +45,6 @@ public:
     // Files `figures` for the chosen period and shows HMRC's answer; true only for status 201.
     bool SubmitReturn(ReturnFigures& figures);
 
-    CFilingSession& Session() { return m_session; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -57,7 +52,8 @@ protected:
 
 private:
     void BuildControls();
-    // Shows a step's outcome: the boxes' new contents, then its messages; then the controls.
+    // Shows a step's outcome: the boxes' new contents and the controls they leave, then the
+    // step's messages.
     void Render(const CFilingSession::Result& result);
     // Enables each control exactly when the session says its step can work now.
     void UpdateControls();

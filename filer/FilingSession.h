@@ -95,8 +95,7 @@ public:
     static void DeleteTokenFile();
 
     CTransaction& Transaction() { return *m_transaction; }
-    const std::vector<CObligationData>& Obligations() const { return m_obligations; }
-    int SelectedPeriodIndex() const { return m_selectedPeriodIndex; }
+    // The company-list text of the client whose obligations were asked for last.
     const std::string& SelectedCompanyText() const { return m_selectedCompanyText; }
     const std::string& PeriodStart() const { return m_periodStart; }
     const std::string& PeriodEnd() const { return m_periodEnd; }
