@@ -36,18 +36,6 @@ inline void Click(QWidget* window, const char* name) {
     button->click();
 }
 
-// The agent's part in the filing flow's windows: kFigures typed, then submitted.
-inline const ModalStep kType = [](QWidget* modal) {
-    for (int box = 1; box <= 9; ++box)
-        qobject_cast<CVatEntry*>(modal)->Box(box)->setText(
-            QString::fromStdString(kFigures[box - 1U]));
-    Click(modal, "continueButton");
-};
-inline const ModalStep kSubmit = [](QWidget* modal) {
-    Click(modal, "declarationCheckBox");
-    Click(modal, "submitButton");
-};
-
 // The main window on the sandbox's profile in an isolated home, with the recorder installed.
 class FilerWindowTest : public SandboxHomeTest {
 protected:
@@ -234,7 +222,10 @@ TEST_F(FilerWindowTest, AFilingFromThisDesktopSendsWhatWasConfirmedOrNothing) {
          },
          [](QWidget* modal) { Click(modal, "backButton"); },
          [&](QWidget* modal) { again = Shown<CVatEntry>(modal), Click(modal, "continueButton"); },
-         [&](QWidget* modal) { confirmed = Shown<CVatConfirm>(modal), kSubmit(modal); },
+         [&](QWidget* modal) {
+             confirmed = Shown<CVatConfirm>(modal);
+             Click(modal, "declarationCheckBox"), Click(modal, "submitButton");
+         },
          [&](QWidget* modal) {
              caption = modal->windowTitle().toStdString();
              QTest::keyClick(modal, Qt::Key_Escape);
