@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "UserMessage.h"
+
 class QPrinter;
 class QPushButton;
 class QUrl;
@@ -15,12 +17,6 @@ class QWidget;
 // object of this interface: message boxes and beeps, file dialogs, the print dialog, the web
 // browser and the clipboard. The programs use the Qt implementation; tests install a recorder
 // (CUiRecorder) that keeps what was shown and answers in advance, so no test blocks on a modal.
-
-// The message beep played before a box (or alone).
-enum class BeepKind { None, Information, Exclamation, Question };
-
-// The icon a message box carries; most of the suite's boxes carry none.
-enum class MessageIcon { None, Information, Warning, Critical, Question };
 
 enum class MessageButtons { Ok, YesNo };
 

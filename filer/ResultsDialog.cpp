@@ -68,6 +68,15 @@ void CResultsDialog::SetPeriod(const std::string& periodStart, const std::string
     m_periodEnd = periodEnd;
 }
 
+void CResultsDialog::SetResults(const CFilingSession::SubmissionResults& results) {
+    SetTitle(results.title);
+    SetPeriod(results.periodStart, results.periodEnd);
+    SetPeriodKey(results.periodKey);
+    SetReceiptLines(results.receiptLines);
+    SetCompany(results.company);
+    SetFigures(results.figures);
+}
+
 void CResultsDialog::SetReceiptLines(const std::vector<std::string>& receiptLines) {
     m_receiptLines = receiptLines;
 }

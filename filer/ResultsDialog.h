@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FilingSession.h"
 #include "ReturnFigures.h"
 
 class QPlainTextEdit;
@@ -16,17 +17,8 @@ class QPushButton;
 // result, the automatic copy, is written once as the window first opens, so Escape, the close box
 // or a crash after that cannot lose it.
 //
-// The filing flow makes the window with the main window as parent, gives it its data, then runs
-// exec() and ignores the result:
-//   CResultsDialog results(this);
-//   results.SetTitle(success ? "VAT Submission Results : Success"
-//                            : "VAT Submission Results : An ERROR Occurred");
-//   results.SetPeriod(periodStart, periodEnd);  // YYYY-MM-DD, as HMRC gives them
-//   results.SetPeriodKey(periodKey);
-//   results.SetReceiptLines(transaction.ReceiptLines());
-//   results.SetCompany(companyText);            // "123456789 : ACME Ltd"
-//   results.SetFigures(figures);
-//   results.exec();
+// The filing flow makes the window with the main window as parent, gives it the session's
+// results of the submission, then runs exec() and ignores the result.
 class CResultsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +31,8 @@ public:
     void SetReceiptLines(const std::vector<std::string>& receiptLines);
     void SetCompany(const std::string& company) { m_company = company; }
     void SetFigures(const ReturnFigures& figures) { m_figures = figures; }
+    // All of the above from a submission's results.
+    void SetResults(const CFilingSession::SubmissionResults& results);
 
     // The filed return as Print prints it.
     std::string BuildPrintDocument() const;

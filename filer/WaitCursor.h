@@ -11,3 +11,11 @@ public:
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
+
+// Runs `step` (a blocking HMRC call) under the wait cursor and returns its outcome, so what it
+// brings is shown with the normal cursor back.
+template <typename Step>
+auto WhileWaiting(Step step) {
+    CWaitCursor wait;
+    return step();
+}

@@ -45,10 +45,13 @@ private:
 std::string QualifiedFunctionName(std::string_view prettyFunction);
 
 // The one logging entry point: file, line and qualified function, then the message insertions.
-#define LOG_ENTRY(message)                                                              \
-    do {                                                                                \
-        CLog& calvenorLog_ = CLog::Instance();                                          \
-        calvenorLog_ << __FILE__ << " : " << __LINE__ << " : "                          \
-                     << QualifiedFunctionName(__PRETTY_FUNCTION__) << " : " << message; \
-        calvenorLog_.Write();                                                           \
+#define LOG_ENTRY(message) LOG_ENTRY_IN(QualifiedFunctionName(__PRETTY_FUNCTION__), message)
+
+// An entry under the function name given: for steps whose entries keep the name the log has
+// always shown for them, wherever their code now lives.
+#define LOG_ENTRY_IN(function, message)                                                           \
+    do {                                                                                          \
+        CLog& calvenorLog_ = CLog::Instance();                                                    \
+        calvenorLog_ << __FILE__ << " : " << __LINE__ << " : " << (function) << " : " << message; \
+        calvenorLog_.Write();                                                                     \
     } while (false)

@@ -114,12 +114,8 @@ int CTransaction::StartJouney() {
     m_transport->UseGet();
     BuildAuthoriseQuery();
     SetRequestUrl("/oauth/authorize" + m_authoriseQuery);
-    if (!m_transport->DoTransaction()) {
-        m_commErrorCode = m_transport->GetErrorCode();
-        LOG_ENTRY("DoTransaction Fail " << m_commErrorCode);
-        m_transport->UseGet();
-        return m_commErrorCode;
-    }
+    if (!m_transport->DoTransaction())
+        return TransferFailed("CTransaction::StartJouney", " ");
     const int status = m_transport->GetHttpCode();
     m_transport->UseGet();
     if (status >= 100 && IsRedirectStatus(status)) {
@@ -133,6 +129,13 @@ int CTransaction::StartJouney() {
         m_authorisationUrl = m_serviceBaseUrl + "/oauth/authorize" + m_authoriseQuery;
     }
     return status;
+}
+
+int CTransaction::TransferFailed(const char* operation, const char* separator) {
+    m_commErrorCode = m_transport->GetErrorCode();
+    LOG_ENTRY_IN(operation, "DoTransaction Fail" << separator << m_commErrorCode);
+    m_transport->UseGet();
+    return m_commErrorCode;
 }
 
 std::string CTransaction::SaveTokens() {
@@ -164,9 +167,7 @@ bool CTransaction::ExchangeCodeForToken(int& httpStatus) {
     m_transport->UseFreshConnection();
     if (!m_transport->DoTransaction()) {
         httpStatus = 0;
-        m_commErrorCode = m_transport->GetErrorCode();
-        LOG_ENTRY("DoTransaction Fail : " << m_commErrorCode);
-        m_transport->UseGet();
+        TransferFailed("CTransaction::ExchangeCodeForToken");
         return false;
     }
     httpStatus = m_transport->GetHttpCode();
@@ -203,9 +204,7 @@ bool CTransaction::ExchangeRefreshTokenForToken(std::string& newAccessToken) {
     // As for the code: a resent renewal would spend the refresh token twice.
     m_transport->UseFreshConnection();
     if (!m_transport->DoTransaction()) {
-        m_commErrorCode = m_transport->GetErrorCode();
-        LOG_ENTRY("DoTransaction Fail : " << m_commErrorCode);
-        m_transport->UseGet();
+        TransferFailed("CTransaction::ExchangeRefreshTokenForToken");
         return false;
     }
     const int status = m_transport->GetHttpCode();
@@ -293,9 +292,7 @@ bool CTransaction::RetrieveObligations() {
     m_transport->UseGet();
     PrepareObligationsRequest();
     if (!m_transport->DoTransaction()) {
-        m_commErrorCode = m_transport->GetErrorCode();
-        LOG_ENTRY("DoTransaction Fail : " << m_commErrorCode);
-        m_transport->UseGet();
+        TransferFailed("CTransaction::RetrieveObligations");
         return false;
     }
     const int status = m_transport->GetHttpCode();
@@ -352,9 +349,7 @@ bool CTransaction::SubmitReturn(int& httpStatus) {
     const bool filed = m_transport->GetHttpCode() == 201;
     if (!complete && !filed) {
         httpStatus = 0;
-        m_commErrorCode = m_transport->GetErrorCode();
-        LOG_ENTRY("DoTransaction Fail : " << m_commErrorCode);
-        m_transport->UseGet();
+        TransferFailed("CTransaction::SubmitReturn");
         return false;
     }
     httpStatus = m_transport->GetHttpCode();

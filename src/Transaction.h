@@ -11,7 +11,7 @@
 
 class CFraudHeaders;
 
-// The filer's one object for talking to HMRC. The main window creates it with itself, hands it
+// The filer's one object for talking to HMRC. The filing session creates it for the run, hands it
 // the profile's credentials and base URL, and calls one method per HMRC operation. Each method
 // forms its request, runs one blocking transfer and leaves its outcome as a return value and
 // kept state (status, communication error code, tokens, obligations, receipt lines).
@@ -25,7 +25,7 @@ public:
     CTransaction(const CTransaction&) = delete;
     CTransaction& operator=(const CTransaction&) = delete;
 
-    // Handed over by the main window.
+    // Handed over by the filing session.
     void SetClientCredentials(const std::string& clientId, const std::string& clientSecret);
     void SetServiceBaseUrl(const std::string& url) { m_serviceBaseUrl = url; }
     void SetVrn(const std::string& vrn) { m_vrn = vrn; }
@@ -76,7 +76,7 @@ public:
     // itself, answered 200 at the authorisation request's own address.
     static bool IsJourneyStarted(int status);
 
-    // Kept state, read by the main window.
+    // Kept state, read by the filing session.
     int GetHttpCode() const { return m_transport->GetHttpCode(); }
     int GetCommErrorCode() const { return m_commErrorCode; }
     // The status HMRC answered with, or 0 when the transfer broke off (time-out, body too large,
@@ -115,6 +115,11 @@ private:
     // to (the transfer then fails as a bad URL).
     void SetRequestUrl(const std::string& path);
     void AppendApiHeaders(const std::string& bearerToken);
+    // The one way out of an operation whose transfer brought no answer: keeps the communication
+    // error code, logs it under the operation's name ("DoTransaction Fail : 5"; the journey has
+    // always logged it without the colon) and leaves the transport ready for the next GET.
+    // Returns the code.
+    int TransferFailed(const char* operation, const char* separator = " : ");
     // Writes the token set in use to the token file; the text to log when it could not be
     // written, with the reason kept for GetTokenStoreFailure.
     std::string SaveTokens();

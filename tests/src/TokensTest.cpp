@@ -11,79 +11,66 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TokensTest : public ::testing::Test {
-protected:
-    fs::path TokenFile() const { return m_home.DataFolder() / "TokDir" / "tokens.tok"; }
-    static unsigned Mode(const fs::path& path) {
-        struct stat status {};
-        ::stat(path.c_str(), &status);
-        return status.st_mode & 07777;
-    }
-    static bool Save(const std::string& access, const std::string& refresh, std::int32_t expires) {
-        CTokens tokens;
-        tokens.SetAccessToken(access);
-        tokens.SetRefreshToken(refresh);
-        tokens.SetExpiresIn(expires);
-        return tokens.Save();
-    }
+unsigned Mode(const fs::path& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
 
-    IsolatedHome m_home;
-};
+bool Save(const std::string& access, const std::string& refresh, std::int32_t expires) {
+    CTokens tokens;
+    tokens.SetAccessToken(access);
+    tokens.SetRefreshToken(refresh);
+    tokens.SetExpiresIn(expires);
+    return tokens.Save();
+}
 
 }  // namespace
 
-TEST_F(TokensTest, FirstStoreCreatesPrivateFoldersAndAnEmptySetLaterOnesWriteNothing) {
-    {
-        CTokens tokens;
-        EXPECT_EQ(tokens.GetFolderPath(), (m_home.DataFolder() / "TokDir").string() + "/");
-        EXPECT_EQ(ReadFile(TokenFile()), "||0");
-        EXPECT_EQ(Mode(m_home.DataFolder()), 0700u);
-        EXPECT_EQ(Mode(m_home.DataFolder() / "TokDir"), 0700u);
-        EXPECT_EQ(Mode(TokenFile()), 0600u);
-        ASSERT_TRUE(tokens.Load());
-        EXPECT_EQ(tokens.GetAccessToken(), "");
-        EXPECT_EQ(tokens.GetRefreshToken(), "");
-        EXPECT_EQ(tokens.GetExpiresIn(), 0);
+// The first store on a machine makes owner-only folders and a file holding the empty set; tokens
+// of any length are read back whole; a token the file could not give back as written is refused
+// and the file stays as it was.
+TEST(TokensTest, KeepsTheSetPrivateAndReadsBackWhatItWrote) {
+    IsolatedHome home;
+    const fs::path file = home.DataFolder() / "TokDir" / "tokens.tok";
+    CTokens first;
+    EXPECT_EQ(ReadFile(file), "||0");
+    EXPECT_EQ(Mode(home.DataFolder()), 0700u);
+    EXPECT_EQ(Mode(file.parent_path()), 0700u);
+
+    const std::string longToken(300, 'a');
+    ASSERT_TRUE(Save(longToken, "r-1.x_~", 14400));
+    EXPECT_EQ(ReadFile(file), longToken + "|r-1.x_~|14400");
+    EXPECT_EQ(Mode(file), 0600u);
+    ASSERT_TRUE(first.Load());
+    EXPECT_EQ(first.GetAccessToken(), longToken);
+    EXPECT_EQ(first.GetRefreshToken(), "r-1.x_~");
+    EXPECT_EQ(first.GetExpiresIn(), 14400);
+    for (const std::string bad : {"x|y", "x\ny", "x\ry"}) {
+        EXPECT_FALSE(Save("ok", bad, 2)) << bad;
+        EXPECT_EQ(ReadFile(file), longToken + "|r-1.x_~|14400");
     }
-    fs::remove(TokenFile());
-    CTokens later;
-    EXPECT_FALSE(fs::exists(TokenFile()));
+    EXPECT_TRUE(first.DeleteFile());
+    CTokens later;  // a later store does not make the file again
     EXPECT_FALSE(later.Load());
     EXPECT_FALSE(later.DeleteFile());
 }
 
-TEST_F(TokensTest, RoundTripsAnyLengthAndRefusesATokenThatCouldNotBeReadBack) {
-    const std::string longToken(300, 'a');
-    ASSERT_TRUE(Save(longToken, "r-1.x_~", 14400));
-    EXPECT_EQ(ReadFile(TokenFile()), longToken + "|r-1.x_~|14400");
-    EXPECT_EQ(Mode(TokenFile()), 0600u);
-    CTokens tokens;
-    ASSERT_TRUE(tokens.Load());
-    EXPECT_EQ(tokens.GetAccessToken(), longToken);
-    EXPECT_EQ(tokens.GetRefreshToken(), "r-1.x_~");
-    EXPECT_EQ(tokens.GetExpiresIn(), 14400);
-
-    ASSERT_TRUE(Save("a", "b", 1));
-    for (const std::string bad : {"x|y", "x\ny", "x\ry"}) {
-        EXPECT_FALSE(Save("ok", bad, 2)) << bad;
-        EXPECT_EQ(ReadFile(TokenFile()), "a|b|1");
-    }
-    EXPECT_TRUE(tokens.DeleteFile());
-    EXPECT_FALSE(fs::exists(TokenFile()));
-}
-
-TEST_F(TokensTest, LoadReadsWhatTheFileHolds) {
+TEST(TokensTest, LoadReadsWhatTheFileHolds) {
+    IsolatedHome home;
     struct Row {
         std::string content, access, refresh;
         std::int32_t expires;
     };
-    const Row rows[] = {{"a|b|14400", "a", "b", 14400}, {"a|b|", "a", "b", 0},
-                        {"a|b|soon", "a", "b", 0},      {"a|b|99999999999", "a", "b", 0},
-                        {"a|b", "a", "b", 0},           {"", "", "", 0}};
+    const Row rows[] = {{"a|b|", "a", "b", 0},
+                        {"a|b|soon", "a", "b", 0},
+                        {"a|b|99999999999", "a", "b", 0},
+                        {"a|b", "a", "b", 0},
+                        {"", "", "", 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.content);
         CTokens tokens;
-        WriteFile(TokenFile(), row.content);
+        WriteFile(home.DataFolder() / "TokDir" / "tokens.tok", row.content);
         ASSERT_TRUE(tokens.Load());
         EXPECT_EQ(tokens.GetAccessToken(), row.access);
         EXPECT_EQ(tokens.GetRefreshToken(), row.refresh);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <vector>
@@ -11,20 +12,29 @@
 
 namespace calvenor::test {
 
+// Counts finished tests (the GUI test main bumps it at the end of each): a step armed in one test
+// is disarmed when that test ends, so it can never answer, or wait for, a later test's window.
+inline std::atomic<int>& ModalGeneration() {
+    static std::atomic<int> generation{0};
+    return generation;
+}
+
 // For the rare real modal window a test must drive (a QDialog the window under test opens with
 // exec()): call this just before the action that opens it. `act` runs on the modal window once
 // it is the active modal widget, from inside its own event loop, and must close it (accept(),
 // reject(), a click). Gives up, with a test failure, when no modal window appears within
-// `attempts` polls (about five seconds).
-inline void WhenModalShown(std::function<void(QWidget*)> act, int attempts = 500) {
-    QTimer::singleShot(attempts == 500 ? 0 : 10, [act = std::move(act), attempts]() mutable {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+// `attempts` polls (about five seconds), and does nothing once the test that armed it has ended.
+inline void WhenModalShown(std::function<void(QWidget*)> act, int attempts = 500,
+                           int generation = ModalGeneration()) {
+    QTimer::singleShot(attempts == 500 ? 0 : 10, [act = std::move(act), attempts, generation] {
+        if (generation != ModalGeneration())
+            return;
+        if (QWidget* modal = QApplication::activeModalWidget())
             act(modal);
-        } else if (attempts > 0) {
-            WhenModalShown(std::move(act), attempts - 1);
-        } else {
+        else if (attempts > 0)
+            WhenModalShown(act, attempts - 1, generation);
+        else
             ADD_FAILURE() << "no modal window appeared";
-        }
     });
 }
 
@@ -44,11 +54,8 @@ inline void AnswerModals(std::vector<ModalStep> steps, std::size_t next = 0) {
 // The top-level windows still visible; a window test's cleanup expects none.
 inline int VisibleTopLevelWindows() {
     int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible()) {
-            ++count;
-        }
-    }
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += widget->isVisible() ? 1 : 0;
     return count;
 }
 

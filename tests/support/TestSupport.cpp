@@ -2,22 +2,19 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace calvenor::test {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "calvenor-test-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) == nullptr) {
+    std::string name = (std::filesystem::temp_directory_path() / "calvenor-test-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary folder");
-    }
-    m_path = name.data();
+    m_path = name;
 }
 
 TempFolder::~TempFolder() {
@@ -36,20 +33,13 @@ TempFolder::~TempFolder() {
 }
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : m_name(std::move(name)) {
-    if (const char* old = std::getenv(m_name.c_str())) m_previous = old;
-    if (value) {
-        ::setenv(m_name.c_str(), value->c_str(), 1);
-    } else {
-        ::unsetenv(m_name.c_str());
-    }
+    if (const char* old = std::getenv(m_name.c_str()))
+        m_previous = old;
+    value ? ::setenv(m_name.c_str(), value->c_str(), 1) : ::unsetenv(m_name.c_str());
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (m_previous) {
-        ::setenv(m_name.c_str(), m_previous->c_str(), 1);
-    } else {
-        ::unsetenv(m_name.c_str());
-    }
+    m_previous ? ::setenv(m_name.c_str(), m_previous->c_str(), 1) : ::unsetenv(m_name.c_str());
 }
 
 IsolatedHome::IsolatedHome()
@@ -58,9 +48,8 @@ IsolatedHome::IsolatedHome()
       m_runtime("XDG_RUNTIME_DIR", (m_root.Path() / "run").string()),
       m_profile("CALVENOR_PROFILE", (m_root.Path() / "profile.json").string()),
       m_home("HOME", (m_root.Path() / "home").string()) {
-    std::filesystem::create_directories(m_root.Path() / "run");
-    std::filesystem::create_directories(m_root.Path() / "config");
-    std::filesystem::create_directories(m_root.Path() / "home");
+    for (const char* folder : {"run", "config", "home"})
+        std::filesystem::create_directories(m_root.Path() / folder);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -80,32 +69,28 @@ std::filesystem::path TestData(const std::string& name) {
 }
 
 namespace {
+// Control characters made visible, a line break kept after each "\n".
 std::string Visible(const std::string& text) {
     std::string out;
-    for (unsigned char c : text) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n\n";
-        else if (c == '\t') out += "\\t";
-        else if (c < 0x20) out += "\\x" + std::to_string(c);
-        else out += static_cast<char>(c);
-    }
+    for (const unsigned char c : text)
+        out += c == '\r'   ? std::string("\\r")
+               : c == '\n' ? std::string("\\n\n")
+               : c == '\t' ? std::string("\\t")
+               : c < 0x20  ? "\\x" + std::to_string(c)
+                           : std::string(1, static_cast<char>(c));
     return out;
 }
 }  // namespace
 
 ::testing::AssertionResult MatchesGolden(const std::string& name, const std::string& actual) {
-    const auto path = TestData(name);
-    if (!std::filesystem::exists(path)) {
-        return ::testing::AssertionFailure() << "golden file " << path << " is missing; actual:\n"
-                                             << Visible(actual);
-    }
-    const std::string expected = ReadFile(path);
-    if (expected == actual) return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-    return ::testing::AssertionFailure()
-           << "differs from " << name << " at byte " << at << "\n--- expected\n"
-           << Visible(expected) << "\n--- actual\n" << Visible(actual);
+    const std::string expected = ReadFile(TestData(name));  // empty when the file is missing
+    if (expected == actual)
+        return ::testing::AssertionSuccess();
+    const auto at = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    return ::testing::AssertionFailure() << "differs from " << TestData(name) << " at byte "
+                                         << (at.first - expected.begin()) << "\n--- expected\n"
+                                         << Visible(expected) << "\n--- actual\n"
+                                         << Visible(actual);
 }
 
 }  // namespace calvenor::test
