@@ -1,10 +1,8 @@
 #include "Curl.h"
 
 #include <curl/curl.h>
-#include <rapidjson/document.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -20,13 +18,6 @@ namespace {
 bool g_transportTaken = false;
 char g_errorBuffer[512] = {};
 
-std::string WithoutLineEnd(std::string text) {
-    const auto end = text.find_first_of("\r\n");
-    if (end != std::string::npos)
-        text.erase(end);
-    return text;
-}
-
 // The hosts reached without a proxy: the user's own list, and always this machine, where only the
 // local sandbox can be.
 std::string NoProxyHosts() {
@@ -37,11 +28,6 @@ std::string NoProxyHosts() {
     if (!hosts.empty())
         hosts += ',';
     return hosts + "localhost,127.0.0.1,::1";
-}
-
-bool HasControlBytes(const std::string& text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](unsigned char c) { return c < 0x20 || c == 0x7f; });
 }
 
 // Sets options on a handle in turn. The first one libcurl refuses (an option or protocol this
@@ -258,73 +244,6 @@ bool CCurl::DoTransaction() {
     return result == CURLE_OK;
 }
 
-namespace {
-
-// The header lines of the final answer start at its status line.
-std::size_t FinalBlockStart(const std::vector<std::string>& headerLines) {
-    for (std::size_t i = headerLines.size(); i-- > 0;) {
-        if (calvenor::StartsWithNoCase(headerLines[i], "HTTP/"))
-            return i;
-    }
-    return 0;
-}
-
-}  // namespace
-
-int HttpStatusOfHeaderLines(const std::vector<std::string>& headerLines) {
-    if (headerLines.empty())
-        return 0;
-    const std::string& line = headerLines[FinalBlockStart(headerLines)];
-    if (!calvenor::StartsWithNoCase(line, "HTTP/"))
-        return 0;
-    const auto space = line.find(' ');
-    if (space == std::string::npos)
-        return 0;
-    std::size_t i = space;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-        ++i;
-    int status = 0;
-    bool digits = false;
-    for (; i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && status < 100000;
-         ++i) {
-        status = status * 10 + (line[i] - '0');
-        digits = true;
-    }
-    return digits ? status : 0;
-}
-
-bool FindHeaderLine(const std::vector<std::string>& headerLines, const std::string& name,
-                    std::string& line) {
-    if (name.empty())
-        return false;
-    for (std::size_t i = FinalBlockStart(headerLines); i < headerLines.size(); ++i) {
-        if (calvenor::StartsWithNoCase(headerLines[i], name)) {
-            line = headerLines[i];
-            return true;
-        }
-    }
-    return false;
-}
-
-bool LocationOfHeaderLines(const std::vector<std::string>& headerLines, std::string& target) {
-    target.clear();
-    std::string line;
-    if (!FindHeaderLine(headerLines, "Location:", line))
-        return false;
-    std::string value = WithoutLineEnd(line.substr(line.find(':') + 1));
-    const auto first = value.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return false;
-    value.erase(0, first);
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
-        value.pop_back();
-    // Only an absolute address the filer may send secrets to; a relative one has no use here.
-    if (!calvenor::IsAllowedServiceUrl(value))
-        return false;
-    target = value;
-    return true;
-}
-
 int CCurl::GetHttpCode() const {
     return HttpStatusOfHeaderLines(m_headerLines);
 }
@@ -380,32 +299,4 @@ int CCurl::GetErrorCode() const {
 bool CCurl::GetTokens(std::string& accessToken, std::string& refreshToken,
                       std::int32_t& expiresIn) const {
     return ReadTokenAnswer(m_body, accessToken, refreshToken, expiresIn);
-}
-
-bool ReadTokenAnswer(const std::string& body, std::string& accessToken, std::string& refreshToken,
-                     std::int32_t& expiresIn) {
-    rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
-    if (document.HasParseError() || !document.IsObject())
-        return false;
-
-    // A token is only ever used inside a header line and the token file: a control byte in it
-    // cannot be a real token and would break both.
-    auto readToken = [&document](const char* name, std::string& out) {
-        const auto member = std::as_const(document).FindMember(name);
-        if (member == std::as_const(document).MemberEnd() || !member->value.IsString())
-            return false;
-        std::string value(member->value.GetString(), member->value.GetStringLength());
-        if (HasControlBytes(value))
-            return false;
-        out = std::move(value);
-        return true;
-    };
-    const bool found = readToken("access_token", accessToken);
-    readToken("refresh_token", refreshToken);
-    const auto expires = std::as_const(document).FindMember("expires_in");
-    if (expires != std::as_const(document).MemberEnd() && expires->value.IsInt()) {
-        expiresIn = expires->value.GetInt();
-    }
-    return found;
 }

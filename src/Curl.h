@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "AnswerReaders.h"
+
 // Bounds of one transfer. Tests lower them; the filer keeps the defaults.
 struct CurlLimits {
     long connectTimeoutMs = 30'000;
@@ -103,12 +105,3 @@ private:
     bool m_freshConnection = false;
     std::size_t m_headerBytes = 0;
 };
-
-// The readers CCurl applies to its last transfer, over the header lines (each whole, with its
-// line end) and body of any answer; kept apart so they can be checked on any input.
-int HttpStatusOfHeaderLines(const std::vector<std::string>& headerLines);
-bool FindHeaderLine(const std::vector<std::string>& headerLines, const std::string& name,
-                    std::string& line);
-bool LocationOfHeaderLines(const std::vector<std::string>& headerLines, std::string& target);
-bool ReadTokenAnswer(const std::string& body, std::string& accessToken, std::string& refreshToken,
-                     std::int32_t& expiresIn);

@@ -1,7 +1,5 @@
 #include "Transaction.h"
 
-#include <rapidjson/document.h>
-
 #include <stdexcept>
 #include <utility>
 
@@ -9,7 +7,6 @@
 #include "Log.h"
 #include "ServiceUrl.h"
 #include "Tokens.h"
-#include "TransactionError.h"
 #include "UrlEncoder.h"
 
 namespace {
@@ -233,51 +230,8 @@ bool CTransaction::AnswerRejectedToken() {
     return SaysTokenRejected(GetAnsweredStatus(), m_transport->GetResponseBody());
 }
 
-bool SaysTokenRejected(int httpStatus, const std::string& body) {
-    if (httpStatus == 401)
-        return true;
-    if (httpStatus < 400)
-        return false;
-    rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
-    if (document.HasParseError() || !document.IsObject())
-        return false;
-    const auto says = [](const rapidjson::Value& object, const char* name, const char* text) {
-        const auto member = object.FindMember(name);
-        return member != object.MemberEnd() && member->value.IsString() &&
-               std::string(member->value.GetString(), member->value.GetStringLength()) == text;
-    };
-    const rapidjson::Value& root = document;
-    if (says(root, "code", "INVALID_CREDENTIALS") || says(root, "error", "invalid_token"))
-        return true;
-    const auto errors = root.FindMember("errors");
-    if (errors == root.MemberEnd() || !errors->value.IsArray())
-        return false;
-    for (const rapidjson::Value& error : errors->value.GetArray()) {
-        if (error.IsObject() && says(error, "code", "INVALID_CREDENTIALS"))
-            return true;
-    }
-    return false;
-}
-
 bool CTransaction::GetOAuthError(std::string& error, std::string& description) {
     return ReadOAuthError(m_transport->GetResponseBody(), error, description);
-}
-
-bool ReadOAuthError(const std::string& body, std::string& error, std::string& description) {
-    rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
-    if (document.HasParseError() || !document.IsObject())
-        return false;
-    auto copy = [&document](const char* name, std::string& out) {
-        const auto member = std::as_const(document).FindMember(name);
-        if (member != std::as_const(document).MemberEnd() && member->value.IsString()) {
-            out.assign(member->value.GetString(), member->value.GetStringLength());
-        }
-    };
-    copy("error", error);
-    copy("error_description", description);
-    return true;
 }
 
 std::string CTransaction::GetResponseBody() {
@@ -317,29 +271,6 @@ bool CTransaction::RetrieveObligations() {
     return false;
 }
 
-namespace {
-
-const std::string kIncompleteAnswerLine =
-    "HMRC's answer arrived incomplete: the Receipt Id above is the proof that this return was "
-    "filed.";
-
-// The value of a header of the final answer, from its colon on, without the line end.
-std::string HeaderValue(const std::vector<std::string>& headerLines, const std::string& name) {
-    std::string line;
-    if (!FindHeaderLine(headerLines, name, line))
-        return {};
-    const auto colon = line.find(':');
-    if (colon == std::string::npos)
-        return {};
-    std::string value = line.substr(colon);
-    const auto end = value.find_first_of("\r\n");
-    if (end != std::string::npos)
-        value.erase(end);
-    return value;
-}
-
-}  // namespace
-
 bool CTransaction::SubmitReturn(int& httpStatus) {
     PrepareSubmitRequest();
     m_transport->UseFreshConnection();
@@ -374,61 +305,4 @@ void CTransaction::BuildSuccessReceipt(bool answerComplete) {
 void CTransaction::BuildFailureReceipt(int httpStatus) {
     m_receiptLines = FailureReceiptLines(m_transport->GetHeaderLines(),
                                          m_transport->GetResponseBody(), httpStatus);
-}
-
-std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& headerLines,
-                                             const std::string& body, bool answerComplete) {
-    std::vector<std::string> lines;
-    lines.push_back("Submisssion Successful");
-    lines.push_back("");
-    lines.push_back("Correlation Id " + HeaderValue(headerLines, "X-Correlationid:"));
-    lines.push_back("Receipt Id " + HeaderValue(headerLines, "Receipt-Id:"));
-    lines.push_back("Receipt Timestamp " + HeaderValue(headerLines, "Receipt-Timestamp:"));
-
-    rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
-    if (!answerComplete || document.HasParseError() || !document.IsObject()) {
-        lines.push_back(kIncompleteAnswerLine);
-        return lines;
-    }
-    auto text = [&document](const char* name, std::string& out) {
-        const auto member = std::as_const(document).FindMember(name);
-        if (member == std::as_const(document).MemberEnd() || !member->value.IsString())
-            return false;
-        out.assign(member->value.GetString(), member->value.GetStringLength());
-        return true;
-    };
-    std::string value;
-    if (text("processingDate", value))
-        lines.push_back("Processing Date : " + value);
-    if (text("formBundleNumber", value))
-        lines.push_back("Form Bundle Number : " + value);
-    if (text("paymentIndicator", value)) {
-        lines.push_back("Payment Indicator : " + value);
-        lines.push_back(
-            value == "DD" ? "(Note DD means VAT is owed and HMRC holds a Direct Debit Instruction)"
-                          : "(Note BANK means VAT is recliamed and HMRC holds your bank data)");
-    }
-    if (text("chargeRefNumber", value))
-        lines.push_back("Charge Ref Number : " + value);
-    return lines;
-}
-
-std::vector<std::string> FailureReceiptLines(const std::vector<std::string>& headerLines,
-                                             const std::string& body, int httpStatus) {
-    std::vector<std::string> lines;
-    lines.push_back("Submisssion FAILED");
-    lines.push_back("");
-    lines.push_back("Submission Date " + HeaderValue(headerLines, "Date:"));
-    lines.push_back("");
-    CTRansactionError error(CTRansactionError::kReturnSubmission, httpStatus);
-    std::string text;
-    error.GetErrorText(text);
-    lines.push_back(text);
-    lines.push_back("");
-    error.Decode(body);
-    for (const std::string& line : error.GetErrorLines()) {
-        lines.push_back(line);
-    }
-    return lines;
 }

@@ -147,18 +147,3 @@ private:
     bool m_issuedTokens = false;
     std::string m_tokenStoreFailure;
 };
-
-// The readers CTransaction applies to HMRC's answers, over any header lines and body.
-// The "error" and "error_description" of an OAuth error body; false when it is not a JSON object.
-bool ReadOAuthError(const std::string& body, std::string& error, std::string& description);
-// Whether an answer to a VAT call says the access token itself is bad: status 401, or HMRC's
-// code INVALID_CREDENTIALS or OAuth's error invalid_token in its body. A refusal for one client,
-// a rate limit, a server fault or no answer at all say nothing about the token.
-bool SaysTokenRejected(int httpStatus, const std::string& body);
-// The receipt lines of an accepted return (status 201) and of a refused one. An accepted return
-// whose answer broke off (`answerComplete` false) or is not JSON gets a last line saying the
-// Receipt Id is the proof of filing.
-std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& headerLines,
-                                             const std::string& body, bool answerComplete = true);
-std::vector<std::string> FailureReceiptLines(const std::vector<std::string>& headerLines,
-                                             const std::string& body, int httpStatus);
