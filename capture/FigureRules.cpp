@@ -1,43 +1,6 @@
 #include "FigureRules.h"
 
-#include <limits>
-
 namespace {
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// An optional sign and the digits that follow it, up to the first other character. False when
-// there is no digit or the value does not fit 64 bits.
-bool ReadInteger(const std::string& text, std::int64_t& value) {
-    std::size_t at = 0;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    // Accumulated as a negative number, so the most negative value reads too.
-    std::int64_t result = 0;
-    bool anyDigit = false;
-    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-    for (; at < text.size() && IsDigit(text[at]); ++at) {
-        const int digit = text[at] - '0';
-        if (result < (kMin + digit) / 10)
-            return false;
-        result = result * 10 - digit;
-        anyDigit = true;
-    }
-    if (!anyDigit)
-        return false;
-    if (!negative) {
-        if (result == kMin)
-            return false;
-        result = -result;
-    }
-    value = result;
-    return true;
-}
 
 bool WithinMoneyLimit(const std::string& text, std::int64_t& pence) {
     return TextToPence(text, pence) && pence >= -kMaxMoneyPence && pence <= kMaxMoneyPence;
@@ -45,7 +8,7 @@ bool WithinMoneyLimit(const std::string& text, std::int64_t& pence) {
 
 bool WithinWholePoundsLimit(const std::string& text) {
     std::int64_t pounds = 0;
-    return ReadInteger(text, pounds) && pounds >= -kMaxWholePounds && pounds <= kMaxWholePounds;
+    return ReadWholeNumber(text, pounds) && pounds >= -kMaxWholePounds && pounds <= kMaxWholePounds;
 }
 
 bool IsRecalculated(const std::string& computed, const std::string& imported) {
@@ -65,7 +28,7 @@ bool IsValidFigureText(const std::string& text) {
                 return false;
             continue;
         }
-        if (!IsDigit(c))
+        if (c < '0' || c > '9')
             return false;
     }
     return true;
@@ -105,39 +68,6 @@ void TruncateToWholePounds(std::string& text) {
     const std::size_t point = text.find('.');
     if (point != std::string::npos)
         text.resize(point);
-}
-
-bool TextToPence(const std::string& text, std::int64_t& pence) {
-    const std::size_t point = text.find('.');
-    if (point == std::string::npos) {
-        std::int64_t pounds = 0;
-        if (!ReadInteger(text, pounds))
-            return false;
-        constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 100;
-        if (pounds > kLimit || pounds < -kLimit)
-            return false;
-        pence = pounds * 100;
-        return true;
-    }
-    std::string decimals = text.substr(point + 1);
-    if (decimals.size() > 2)
-        decimals.resize(2);
-    while (decimals.size() < 2)
-        decimals += '0';
-    return ReadInteger(text.substr(0, point) + decimals, pence);
-}
-
-std::string PenceToText(std::int64_t pence) {
-    std::string text = std::to_string(pence);
-    const bool negative = text[0] == '-';
-    const std::size_t digits = text.size() - (negative ? 1 : 0);
-    if (digits == 1) {
-        text.insert(negative ? 1 : 0, ".0");
-    } else {
-        text.insert(text.size() - 2, ".");
-    }
-    PadToTwoDecimals(text);
-    return text;
 }
 
 std::string EnsureDecimalPoint(const std::string& text) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Money.h"
 #include "ReturnFigures.h"
 
 // The text rules of the nine box figures. Figures travel as texts; arithmetic is done in signed
@@ -19,13 +20,6 @@ bool PadToTwoDecimals(std::string& text);
 
 // Rewrites `text` into whole pounds by cutting at the first "." (no rounding); "" becomes "0".
 void TruncateToWholePounds(std::string& text);
-
-// Reads a figure text as pence: the decimals are brought to two (cut, never rounded). False when
-// the text holds no digit or the amount does not fit 64 bits.
-bool TextToPence(const std::string& text, std::int64_t& pence);
-
-// Pence as a pounds-and-pence text with two decimals and a digit before the point.
-std::string PenceToText(std::int64_t pence);
 
 // The text with ".00" appended when it has no ".".
 std::string EnsureDecimalPoint(const std::string& text);
