@@ -271,6 +271,22 @@ bool CTransaction::RetrieveObligations() {
     return false;
 }
 
+int CTransaction::QueryVatApi(const std::string& resource, const char* operation) {
+    m_transport->UseGet();
+    SetRequestUrl("/organisations/vat/" + m_vrn + "/" + resource);
+    AppendApiHeaders(m_accessToken);
+    if (!m_transport->DoTransaction()) {
+        TransferFailed(operation);
+        return 0;
+    }
+    return GetAnsweredStatus();
+}
+
+int CTransaction::RetrieveReturn(const std::string& periodKey) {
+    // A period key may hold "#", which must not end the path.
+    return QueryVatApi("returns/" + FormValueEncode(periodKey), "CTransaction::RetrieveReturn");
+}
+
 bool CTransaction::SubmitReturn(int& httpStatus) {
     PrepareSubmitRequest();
     m_transport->UseFreshConnection();

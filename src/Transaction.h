@@ -60,6 +60,10 @@ public:
     // False when no answer came back; true with the status and the receipt lines otherwise. A
     // 201 counts as an answer even when the rest of it broke off: the return is filed.
     bool SubmitReturn(int& httpStatus);
+    // The return filed for `periodKey` of the client set by SetVrn: the status HMRC answered
+    // with (200: GetResponseBody() holds it, see ReadVatReturn; 404: none has been filed), or 0
+    // when no answer came back.
+    int RetrieveReturn(const std::string& periodKey);
 
     // Request forming: each puts URL, header lines and body of its request into the transport.
     void BuildAuthoriseQuery();
@@ -120,6 +124,10 @@ private:
     // always logged it without the colon) and leaves the transport ready for the next GET.
     // Returns the code.
     int TransferFailed(const char* operation, const char* separator = " : ");
+    // A GET of "/organisations/vat/{vrn}/" + `resource` with the API and fraud-prevention headers
+    // and the access token in use: the status answered, or 0 (logged under `operation`) when no
+    // answer came back.
+    int QueryVatApi(const std::string& resource, const char* operation);
     // Writes the token set in use to the token file; the text to log when it could not be
     // written, with the reason kept for GetTokenStoreFailure.
     std::string SaveTokens();

@@ -1,4 +1,5 @@
 #include "Obligations.h"
+#include "VatReturnAnswer.h"
 
 #include <gtest/gtest.h>
 
@@ -58,4 +59,30 @@ TEST(Obligations, KeepsCompleteRecordsInArrayOrder) {
         EXPECT_EQ(obligations.GetObligations(), row.records);
         EXPECT_EQ(obligations.IsComplete(), row.complete);
     }
+}
+
+// A return HMRC gives back is read digit for digit; anything that is not exactly nine amounts in
+// HMRC's forms is refused rather than read approximately.
+TEST(VatReturnAnswer, ReadsTheNineAmountsExactlyOrNotAtAll) {
+    const auto body = [](const std::string& box1, const std::string& box6 = "300") {
+        return R"({"periodKey":"#001","vatDueSales":)" + box1 +
+               R"(,"vatDueAcquisitions":-100.45,"totalVatDue":5.05,"vatReclaimedCurrPeriod":105.15,)"
+               R"("netVatDue":100.1,"totalValueSalesExVAT":)" +
+               box6 +
+               R"(,"totalValuePurchasesExVAT":300,"totalValueGoodsSuppliedExVAT":3000.00,)"
+               R"("totalAcquisitionsExVAT":"3000"})";
+    };
+    VatReturnRecord record;
+    ASSERT_TRUE(ReadVatReturn(body("105.5"), record));
+    EXPECT_EQ(record.periodKey, "#001");
+    EXPECT_EQ(record.boxes, (BoxTexts{"105.50", "-100.45", "5.05", "105.15", "100.10", "300", "300",
+                                      "3000", "3000"}));
+    // Read as digits: a double would not hold this amount to the penny.
+    ASSERT_TRUE(ReadVatReturn(body("99999999999999.99"), record));
+    EXPECT_EQ(record.boxes[0], "99999999999999.99");
+    EXPECT_TRUE(SameAmounts(record.boxes, {"99999999999999.99", "-100.45", "5.05", "105.15",
+                                           "100.1", "300.00", "300", "3000", "3000"}));
+    for (const std::string& bad : {body("1.005"), body("1e2"), body("true"), body("1", "300.5"),
+                                   std::string(R"({"periodKey":"#001"})"), std::string("[]")})
+        EXPECT_FALSE(ReadVatReturn(bad, record)) << bad;
 }
