@@ -20,6 +20,18 @@ struct ReturnFigures {
 
 using BoxTexts = std::array<std::string, 9>;
 
+// HMRC's names of the nine boxes in a return's JSON, in box order: the body the filer sends, the
+// return HMRC gives back, and the sandbox's reading of both.
+inline constexpr std::array<const char*, 9> kHmrcBoxNames = {"vatDueSales",
+                                                             "vatDueAcquisitions",
+                                                             "totalVatDue",
+                                                             "vatReclaimedCurrPeriod",
+                                                             "netVatDue",
+                                                             "totalValueSalesExVAT",
+                                                             "totalValuePurchasesExVAT",
+                                                             "totalValueGoodsSuppliedExVAT",
+                                                             "totalAcquisitionsExVAT"};
+
 inline BoxTexts GetBoxTexts(const ReturnFigures& f) {
     return {f.box1, f.box2, f.box3, f.box4, f.box5, f.box6, f.box7, f.box8, f.box9};
 }

@@ -14,15 +14,9 @@ void CReturnData::BuildJson(const ReturnFigures& figures) {
     };
     writer.StartObject();
     member("periodKey", figures.periodKey);
-    member("vatDueSales", figures.box1);
-    member("vatDueAcquisitions", figures.box2);
-    member("totalVatDue", figures.box3);
-    member("vatReclaimedCurrPeriod", figures.box4);
-    member("netVatDue", figures.box5);
-    member("totalValueSalesExVAT", figures.box6);
-    member("totalValuePurchasesExVAT", figures.box7);
-    member("totalValueGoodsSuppliedExVAT", figures.box8);
-    member("totalAcquisitionsExVAT", figures.box9);
+    const BoxTexts boxes = GetBoxTexts(figures);
+    for (std::size_t box = 0; box < boxes.size(); ++box)
+        member(kHmrcBoxNames[box], boxes[box]);
     writer.Key("finalised");
     writer.Bool(true);
     writer.EndObject();

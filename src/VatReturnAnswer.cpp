@@ -10,17 +10,6 @@
 
 namespace {
 
-// HMRC's member names, in box order.
-constexpr std::array<const char*, 9> kMembers = {"vatDueSales",
-                                                 "vatDueAcquisitions",
-                                                 "totalVatDue",
-                                                 "vatReclaimedCurrPeriod",
-                                                 "netVatDue",
-                                                 "totalValueSalesExVAT",
-                                                 "totalValuePurchasesExVAT",
-                                                 "totalValueGoodsSuppliedExVAT",
-                                                 "totalAcquisitionsExVAT"};
-
 // An amount as sent: a number (read as its digits) or a numeric string, never with an exponent.
 bool ReadAmount(const rapidjson::Value& value, std::int64_t& pence, bool wholePounds) {
     if (!value.IsString())
@@ -52,8 +41,8 @@ bool ReadVatReturn(const std::string& body, VatReturnRecord& record) {
     if (key == document.MemberEnd() || !key->value.IsString())
         return false;
     record.periodKey.assign(key->value.GetString(), key->value.GetStringLength());
-    for (std::size_t box = 0; box < kMembers.size(); ++box) {
-        const auto member = document.FindMember(kMembers[box]);
+    for (std::size_t box = 0; box < kHmrcBoxNames.size(); ++box) {
+        const auto member = document.FindMember(kHmrcBoxNames[box]);
         const bool wholePounds = box >= 5;
         std::int64_t pence = 0;
         if (member == document.MemberEnd() || !ReadAmount(member->value, pence, wholePounds))
