@@ -4,15 +4,14 @@
 #include <functional>
 #include <string>
 
+#include "LocalTime.h"
 #include "ReturnFigures.h"
 
 // The filer's own record of every submission result: one new text file per result in
 // <data folder>/AutoSave/, named after the local time of saving. The filer never reads them back.
 class CAutoSave {
 public:
-    struct LocalTime {
-        unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
-    };
+    using LocalTime = ::LocalTime;
     using Clock = std::function<LocalTime()>;
 
     // Forms the folder and creates it (owner-only) when missing; a folder that cannot be made

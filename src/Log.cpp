@@ -4,13 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <iostream>
 #include <mutex>
 
 #include "Folders.h"
+#include "LocalTime.h"
 
 namespace {
 
@@ -26,14 +25,8 @@ CLog::Clock& ClockOverride() {
 }
 
 CLog::TimeOfDay LocalTimeOfDay() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    return {static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min),
-            static_cast<unsigned>(local.tm_sec), static_cast<unsigned>(ms.count())};
+    const LocalTime now = LocalTimeNow();
+    return {now.hour, now.minute, now.second, now.millisecond};
 }
 
 void WriteAll(int fd, const std::string& text) {
