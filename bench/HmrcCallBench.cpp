@@ -103,72 +103,62 @@ private:
     bool m_fresh = false;
 };
 
-void ObligationsThroughTransaction(benchmark::State& state) {
+// On a fresh authorised filing, `prepare` makes the call to measure (a callable returning
+// whether it worked), which then runs once per iteration.
+template <typename Prepare>
+void Measure(benchmark::State& state, const char* failure, Prepare prepare) {
     Filing filing;
     if (!filing.ready) {
         state.SkipWithError("the sandbox filing could not start");
         return;
     }
+    auto call = prepare(filing);
     for (auto _ : state) {
-        if (!filing.transaction->RetrieveObligations()) {
-            state.SkipWithError("obligations failed");
+        if (!call()) {
+            state.SkipWithError(failure);
             break;
         }
     }
 }
+
+void ObligationsThroughTransaction(benchmark::State& state) {
+    Measure(state, "obligations failed", [](Filing& filing) {
+        return [&filing] { return filing.transaction->RetrieveObligations(); };
+    });
+}
 BENCHMARK(ObligationsThroughTransaction)->Unit(benchmark::kMicrosecond);
 
 void ObligationsBareCurl(benchmark::State& state) {
-    Filing filing;
-    if (!filing.ready) {
-        state.SkipWithError("the sandbox filing could not start");
-        return;
-    }
-    BareRequest request(filing.sandbox, false);
-    for (auto _ : state) {
-        if (request.Perform() != 200) {
-            state.SkipWithError("obligations failed");
-            break;
-        }
-    }
+    Measure(state, "obligations failed", [](Filing& filing) {
+        return [request = std::make_shared<BareRequest>(filing.sandbox, false)] {
+            return request->Perform() == 200;
+        };
+    });
 }
 BENCHMARK(ObligationsBareCurl)->Unit(benchmark::kMicrosecond);
 
 // After the first, each submission of the same period is answered as a duplicate: the same
 // request and a full answer, which is what is measured.
 void SubmissionThroughTransaction(benchmark::State& state) {
-    Filing filing;
-    if (!filing.ready) {
-        state.SkipWithError("the sandbox filing could not start");
-        return;
-    }
-    filing.transaction->SetReturnBody(filing.ReturnBody());
-    for (auto _ : state) {
-        int status = 0;
-        if (!filing.transaction->SubmitReturn(status)) {
-            state.SkipWithError("submission failed");
-            break;
-        }
-    }
+    Measure(state, "submission failed", [](Filing& filing) {
+        filing.transaction->SetReturnBody(filing.ReturnBody());
+        return [&filing] {
+            int status = 0;
+            return filing.transaction->SubmitReturn(status);
+        };
+    });
 }
 BENCHMARK(SubmissionThroughTransaction)->Unit(benchmark::kMicrosecond);
 
 void SubmissionBareCurl(benchmark::State& state) {
-    Filing filing;
-    if (!filing.ready) {
-        state.SkipWithError("the sandbox filing could not start");
-        return;
-    }
-    filing.transaction->SetReturnBody(filing.ReturnBody());
-    int status = 0;
-    filing.transaction->SubmitReturn(status);
-    BareRequest request(filing.sandbox, true);
-    for (auto _ : state) {
-        if (request.Perform() == 0) {
-            state.SkipWithError("submission failed");
-            break;
-        }
-    }
+    Measure(state, "submission failed", [](Filing& filing) {
+        filing.transaction->SetReturnBody(filing.ReturnBody());
+        int status = 0;
+        filing.transaction->SubmitReturn(status);
+        return [request = std::make_shared<BareRequest>(filing.sandbox, true)] {
+            return request->Perform() != 0;
+        };
+    });
 }
 BENCHMARK(SubmissionBareCurl)->Unit(benchmark::kMicrosecond);
 

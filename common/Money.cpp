@@ -56,6 +56,10 @@ std::string PenceToText(std::int64_t pence) {
     const std::uint64_t magnitude =
         pence < 0 ? 0 - static_cast<std::uint64_t>(pence) : static_cast<std::uint64_t>(pence);
     const unsigned hundredths = static_cast<unsigned>(magnitude % 100);
-    return (pence < 0 ? "-" : "") + std::to_string(magnitude / 100) + "." +
-           static_cast<char>('0' + hundredths / 10) + static_cast<char>('0' + hundredths % 10);
+    std::string text = pence < 0 ? "-" : "";
+    text += std::to_string(magnitude / 100);
+    text += '.';
+    text += static_cast<char>('0' + hundredths / 10);
+    text += static_cast<char>('0' + hundredths % 10);
+    return text;
 }
