@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <regex>
+#include <utility>
 
 #include "Money.h"
 
@@ -38,14 +39,15 @@ bool ReadVatReturn(const std::string& body, VatReturnRecord& record) {
     if (document.HasParseError() || !document.IsObject())
         return false;
     const auto key = document.FindMember("periodKey");
-    if (key == document.MemberEnd() || !key->value.IsString())
+    if (key == std::as_const(document).MemberEnd() || !key->value.IsString())
         return false;
     record.periodKey.assign(key->value.GetString(), key->value.GetStringLength());
     for (std::size_t box = 0; box < kHmrcBoxNames.size(); ++box) {
         const auto member = document.FindMember(kHmrcBoxNames[box]);
         const bool wholePounds = box >= 5;
         std::int64_t pence = 0;
-        if (member == document.MemberEnd() || !ReadAmount(member->value, pence, wholePounds))
+        if (member == std::as_const(document).MemberEnd() ||
+            !ReadAmount(member->value, pence, wholePounds))
             return false;
         record.boxes[box] = wholePounds ? std::to_string(pence / 100) : PenceToText(pence);
     }
