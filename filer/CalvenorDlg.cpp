@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "AboutDlg.h"
+#include "AccountDlg.h"
 #include "CompanyList.h"
 #include "LaunchApp.h"
 #include "Log.h"
@@ -67,6 +68,8 @@ void CCalvenorDlg::BuildControls() {
     m_companies->setAccessibleName(QStringLiteral("Select Company/VAT Number"));
     m_getObligations = NamedButton(QStringLiteral("Get Obligations for Selected Company"),
                                    QStringLiteral("getObligationsButton"), this);
+    m_viewAccount =
+        NamedButton(QStringLiteral("View Account"), QStringLiteral("viewAccountButton"), this);
     m_periods = new QComboBox(this);
     m_periods->setObjectName(QStringLiteral("periodCombo"));
     m_periods->setAccessibleName(QStringLiteral("Select Period for Return"));
@@ -129,7 +132,10 @@ void CCalvenorDlg::BuildControls() {
     selection->addWidget(m_companies, 0, 1);
     selection->addWidget(
         Label(QStringLiteral("Obtain open obligations for selected Compnay"), this), 1, 0);
-    selection->addWidget(m_getObligations, 1, 1);
+    auto* clientRow = new QHBoxLayout;
+    clientRow->addWidget(m_getObligations, 1);
+    clientRow->addWidget(m_viewAccount);
+    selection->addLayout(clientRow, 1, 1);
     selection->addWidget(periodLabel, 2, 0);
     auto* periodRow = new QHBoxLayout;
     periodRow->addWidget(m_periods, 1);
@@ -149,6 +155,9 @@ void CCalvenorDlg::BuildControls() {
     connect(m_companies, &QComboBox::activated, this, &CCalvenorDlg::OnCbnSelchangeCompany);
     connect(m_getObligations, &QPushButton::clicked, this,
             &CCalvenorDlg::OnBnClickedButtonGetObligations);
+    connect(m_viewAccount, &QPushButton::clicked, this,
+            &CCalvenorDlg::OnBnClickedButtonViewAccount);
+    connect(m_companies, &QComboBox::currentIndexChanged, this, &CCalvenorDlg::UpdateControls);
     connect(m_periods, &QComboBox::activated, this, &CCalvenorDlg::OnCbnSelchangePeriod);
     connect(m_enterVat, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonEnterVat);
     connect(m_exit, &QPushButton::clicked, this, &CCalvenorDlg::OnBnClickedButtonExit);
@@ -179,14 +188,16 @@ void CCalvenorDlg::LoadProfile() {
 }
 
 void CCalvenorDlg::UpdateControls() {
-    const CFilingSession::Controls possible = m_session.Possible(
-        {!m_url->text().isEmpty(), !m_code->text().isEmpty(), m_periods->currentIndex() >= 0});
+    const CFilingSession::Controls possible =
+        m_session.Possible({!m_url->text().isEmpty(), !m_code->text().isEmpty(),
+                            m_periods->currentIndex() >= 0, m_companies->currentIndex() > 0});
     m_startAuth->setEnabled(possible.startAuthorisation);
     m_copy->setEnabled(possible.copy);
     m_code->setEnabled(possible.code);
     m_codeOk->setEnabled(possible.codeOk);
     m_getObligations->setEnabled(possible.getObligations);
     m_enterVat->setEnabled(possible.enterVat);
+    m_viewAccount->setEnabled(possible.viewAccount);
 }
 
 void CCalvenorDlg::Render(const CFilingSession::Result& result) {
@@ -306,6 +317,15 @@ void CCalvenorDlg::OnBnClickedButtonGetObligations() {
     Render(WhileWaiting([this, &company] {
         return m_session.GetObligations(m_companies->currentIndex(), company);
     }));
+}
+
+void CCalvenorDlg::OnBnClickedButtonViewAccount() {
+    CAccountDlg account(m_session, m_companies->currentText().toStdString(), QDate::currentDate(),
+                        this);
+    account.Load();
+    if (!account.BackToStart())
+        account.exec();
+    Render(account.BackToStart().value_or(CFilingSession::Result{}));
 }
 
 void CCalvenorDlg::OnCbnSelchangePeriod() {

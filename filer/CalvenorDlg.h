@@ -31,6 +31,8 @@ public:
     void OnEnChangeEditCode();
     void OnBnClickedButtonCodeOk();
     void OnBnClickedButtonGetObligations();
+    // View Account: the chosen client's filed returns, liabilities and payments.
+    void OnBnClickedButtonViewAccount();
     void OnCbnSelchangePeriod();
     void OnCbnSelchangeCompany();
     void OnBnClickedButtonEnterVat();
@@ -73,6 +75,7 @@ private:
     QComboBox* m_periods = nullptr;
     QPushButton* m_enterVat = nullptr;
     QPushButton* m_getObligations = nullptr;
+    QPushButton* m_viewAccount = nullptr;
     QComboBox* m_companies = nullptr;
     CExitAreYouSure* m_exitAreYouSure = nullptr;
     // Kept for the window's life, so Back finds the figures as they were left.

@@ -85,6 +85,7 @@ CFilingSession::Controls CFilingSession::Possible(const Boxes& boxes) const {
     controls.codeOk = journey && !m_codeRefused && boxes.codeTyped;
     controls.getObligations = authorised;
     controls.enterVat = authorised && boxes.periodChosen;
+    controls.viewAccount = authorised && boxes.companyChosen;
     return controls;
 }
 
@@ -309,6 +310,25 @@ void CFilingSession::ReturnToStart(bool tokenRejected, Result& result) {
     m_browserOpened = false;
     m_codeRefused = false;
     m_transaction->ResetTransport();
+}
+
+// ---- The client's account ----
+
+bool CFilingSession::PrepareClientQuery(const std::string& companyText) {
+    if (!m_usable || m_step != Step::Authorised)
+        return false;
+    m_transaction->SetVrn(companyText.substr(0, 9));
+    if (m_authorisedByRefresh)
+        m_transaction->SetAuthorisationCode(m_refreshedAccessToken);
+    return true;
+}
+
+std::optional<CFilingSession::Result> CFilingSession::ForgetRejectedToken() {
+    if (!m_transaction->AnswerRejectedToken())
+        return std::nullopt;
+    Result result;
+    ReturnToStart(true, result);
+    return result;
 }
 
 // ---- Filing ----

@@ -19,9 +19,10 @@ class CFilingSession {
 public:
     // What the main window's boxes hold.
     struct Boxes {
-        bool urlShown = false;      // the HMRC URL box holds an address
-        bool codeTyped = false;     // the HMRC Code box holds text
-        bool periodChosen = false;  // the period list has a current entry
+        bool urlShown = false;       // the HMRC URL box holds an address
+        bool codeTyped = false;      // the HMRC Code box holds text
+        bool periodChosen = false;   // the period list has a current entry
+        bool companyChosen = false;  // the company list's entry is a client
     };
 
     // The steps that can work now, one per control of the main window.
@@ -32,6 +33,7 @@ public:
         bool codeOk = false;
         bool getObligations = false;
         bool enterVat = false;
+        bool viewAccount = false;
     };
 
     // What a step leaves for the main window: the boxes' new contents (unset: unchanged), then the
@@ -90,6 +92,13 @@ public:
 
     // Which steps can work now, given the boxes: the one rule for the main window's controls.
     Controls Possible(const Boxes& boxes) const;
+
+    // Before a call about the client `companyText` outside the filing (its account): the client
+    // and the token in use handed to the transaction. False unless authorised.
+    bool PrepareClientQuery(const std::string& companyText);
+    // After such a call failed: when HMRC's answer rejected the token, back to the start with the
+    // token file deleted, and what the main window must show of that. Otherwise nothing changes.
+    std::optional<Result> ForgetRejectedToken();
 
     // Forgets the kept authorisation: the token file goes. Never fails the caller.
     static void DeleteTokenFile();

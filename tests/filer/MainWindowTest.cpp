@@ -105,6 +105,8 @@ TEST_P(WindowState, ShowsTheSessionsState) {
             QTest::keyClicks(Edit("codeEdit"), "x");
         else if (step == "ready")
             ReadyToFile();
+        else if (step == "nocompany")  // back to "Select a Company..."
+            Combo("companyCombo")->setCurrentIndex(0), emit Combo("companyCombo")->activated(0);
         else if (step == "otherclient")  // choosing a client empties the periods
             emit Combo("companyCombo")->activated(2);
         else if (step == "refused")  // a client who has not authorised the agent: back to start
@@ -114,7 +116,7 @@ TEST_P(WindowState, ShowsTheSessionsState) {
     }
     std::string enabled;
     for (const char* name : {"startAuthorisationButton", "copyButton", "codeEdit", "codeOkButton",
-                             "getObligationsButton", "enterVatButton"})
+                             "getObligationsButton", "viewAccountButton", "enterVatButton"})
         enabled += Find<QWidget>(name)->isEnabled() ? std::string(name) + " " : "";
     EXPECT_EQ(enabled, GetParam().enabled);
     const QString url = Edit("urlEdit")->text();
@@ -132,8 +134,11 @@ INSTANTIATE_TEST_SUITE_P(States, WindowState, testing::Values(
     StateRow{"BrowserOpened", "startAuthorisation copy", "codeEdit ", true, 0},
     StateRow{"CodeTyped", "startAuthorisation copy type", "codeEdit codeOkButton ", true, 0},
     StateRow{"CodeRefused", "startAuthorisation copy type codeOk", "codeEdit ", true, 0},
-    StateRow{"PeriodsListed", "ready", "getObligationsButton enterVatButton ", true, 1},
-    StateRow{"CompanyChanged", "ready otherclient", "getObligationsButton ", true, 0},
+    StateRow{"PeriodsListed", "ready", "getObligationsButton viewAccountButton enterVatButton ",
+             true, 1},
+    StateRow{"CompanyChanged", "ready otherclient", "getObligationsButton viewAccountButton ",
+             true, 0},
+    StateRow{"NoCompany", "ready nocompany", "getObligationsButton ", true, 0},
     StateRow{"BackAtStart", "ready refused", "startAuthorisationButton ", false, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
