@@ -148,8 +148,9 @@ bool CClientAccount::Fail(int status, Subject subject, const DateRange& range) {
             return std::ranges::find(wanted, code) != wanted.end();
         });
     };
-    if (status > 0 && transaction.AnswerRejectedToken()) {
+    if (status > 0)
         m_backToStart = m_session.ForgetRejectedToken();
+    if (m_backToStart) {
         m_error =
             "HMRC no longer accepts Calvenor's authorisation: close this window and start "
             "the authorisation again.";
