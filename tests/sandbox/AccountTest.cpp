@@ -35,6 +35,37 @@ TEST_F(Account, AFiledReturnRaisesItsLiabilityAndAPaymentReducesWhatIsOutstandin
               R"({"payments":[{"amount":500.10,"received":"2026-05-15"}]})");
 }
 
+// What is owed decides the charge: a debit of box 5, or a credit when HMRC repays.
+TEST_F(Account, TheChargeFollowsWhatTheReturnOwes) {
+    struct Case {
+        const char* reclaimed;
+        const char* net;
+        const char* charge;
+    };
+    const auto headers = Vat(Token());
+    const std::string owed = R"("vatReclaimedCurrPeriod":"100.00","netVatDue":"1134.50")";
+    for (const Case& c : {Case{"2000.00", "765.50", R"(Credit Charge","originalAmount":-765.50)"},
+                          Case{"1234.50", "0.00", R"(Debit Charge","originalAmount":0.00)"}}) {
+        m_server->SetObligations("100000009", m_server->Obligations(kQuarterlyClient.vrn));
+        std::string body = ValidReturn("26A1");
+        body.replace(body.find(owed), owed.size(),
+                     std::string(R"("vatReclaimedCurrPeriod":")") + c.reclaimed +
+                         R"(","netVatDue":")" + c.net + "\"");
+        ASSERT_EQ(
+            m_client
+                ->Post("/organisations/vat/100000009/returns", headers, body, "application/json")
+                ->status,
+            201);
+        EXPECT_NE(
+            m_client
+                ->Get("/organisations/vat/100000009/liabilities?from=2026-03-01&to=2026-05-15",
+                      headers)
+                ->body.find(c.charge),
+            std::string::npos)
+            << c.charge;
+    }
+}
+
 TEST(AccountState, KeptInTheStateFileAndFilesWithoutItStillLoad) {
     SandboxModel model;
     model.SeedDemo(kToday);
