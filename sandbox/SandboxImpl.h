@@ -14,9 +14,9 @@
 #include "SandboxServer.h"
 
 // The sandbox's state and routes, shared by its parts: OAuth (OAuthRoutes.cpp), the VAT API
-// (VatRoutes.cpp), faults and the route wrapper (SandboxFaults.cpp), fraud-prevention feedback
-// (FraudFeedback.cpp), saved state, time and randomness (SandboxState.cpp), and the wiring and
-// public API (SandboxServer.cpp).
+// (VatRoutes.cpp), the account (AccountRoutes.cpp), faults and the route wrapper
+// (SandboxFaults.cpp), fraud-prevention feedback (FraudFeedback.cpp), saved state, time and
+// randomness (SandboxState.cpp), and the wiring and public API (SandboxServer.cpp).
 namespace calvenor::sandbox {
 
 inline constexpr const char* kOob = "urn:ietf:wg:oauth:2.0:oob";
@@ -68,6 +68,12 @@ struct SandboxServer::Impl {
     void GetObligations(const httplib::Request& req, httplib::Response& res);
     void SubmitReturn(const httplib::Request& req, httplib::Response& res);
     void ViewReturn(const httplib::Request& req, httplib::Response& res);
+
+    // ---- the client's account (AccountRoutes.cpp)
+    void GetLiabilities(const httplib::Request& req, httplib::Response& res);
+    void GetPayments(const httplib::Request& req, httplib::Response& res);
+    // Both, as one: `liabilities` picks the list.
+    void AnswerAccount(const httplib::Request& req, httplib::Response& res, bool liabilities);
 
     // ---- fraud-prevention feedback (FraudFeedback.cpp)
     void Validate(const httplib::Request& req, const char* endpoint, const std::string& path);

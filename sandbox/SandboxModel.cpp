@@ -1,5 +1,6 @@
 #include "SandboxModel.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "SandboxServer.h"
@@ -31,7 +32,59 @@ std::string PeriodKey(PeriodKeyStyle style, const CivilDate& end) {
     return key;
 }
 
+// A filed return, its charge and payments for every filed period of a seeded client, so the
+// account has history: the latest charge is part paid, the earlier ones paid in full.
+void SeedAccount(ClientCompany& client, const CivilDate& today, std::vector<FiledReturn>& filed) {
+    static constexpr std::int64_t sales[] = {412350, 538010, 296575, 610000};
+    static constexpr std::int64_t reclaimed[] = {98720, 120045, 75010, 143230};
+    std::erase_if(filed, [&](const FiledReturn& f) { return f.seeded && f.vrn == client.vrn; });
+    client.liabilities.clear();
+    client.payments.clear();
+    std::vector<const Obligation*> done;
+    for (const Obligation& o : client.obligations)
+        if (o.fulfilled && o.received)
+            done.push_back(&o);
+    for (std::size_t n = 0; n < done.size(); ++n) {
+        const Obligation& o = *done[n];
+        const std::int64_t s = sales[n % 4], r = reclaimed[n % 4];
+        FiledReturn f;
+        f.vrn = client.vrn;
+        f.periodKey = o.periodKey;
+        f.processingDate = o.received->ToString() + "T10:00:00.000+0000";
+        f.formBundleNumber = client.vrn.substr(0, 9) + std::to_string(100 + n);
+        f.paymentIndicator = "DD";
+        f.boxesInPence = {s, 0, s, r, s - r, s * 5 / 100 * 100, r * 5 / 100 * 100, 0, 0};
+        f.seeded = true;
+        filed.push_back(f);
+        client.liabilities.push_back(ChargeFor(o, s, r));
+        const CivilDate paid = std::min(o.received->AddDays(10), today);
+        AllocatePayment(client, o.periodKey, n + 1 < done.size() ? s - r : (s - r) / 2, paid);
+    }
+}
+
 }  // namespace
+
+Liability ChargeFor(const Obligation& period, std::int64_t totalVatDue, std::int64_t reclaimed) {
+    const std::int64_t net = totalVatDue - reclaimed;
+    return Liability{net < 0 ? "VAT Return Credit Charge" : "VAT Return Debit Charge",
+                     period.periodKey,
+                     period.start,
+                     period.end,
+                     DueDateFor(period.end),
+                     net,
+                     net};
+}
+
+bool AllocatePayment(ClientCompany& client, const std::string& periodKey, std::int64_t pence,
+                     const CivilDate& received) {
+    const auto charge = std::find_if(client.liabilities.begin(), client.liabilities.end(),
+                                     [&](const Liability& l) { return l.periodKey == periodKey; });
+    if (charge == client.liabilities.end())
+        return false;
+    charge->outstandingPence -= pence;
+    client.payments.push_back(Payment{pence, received, periodKey});
+    return true;
+}
 
 CivilDate DueDateFor(const CivilDate& end) {
     // A period ending on a month's last day is due seven days after the next month's last day
@@ -73,6 +126,7 @@ void SandboxModel::SeedDemo(const CivilDate& today) {
         client.companyName = demo.companyName;
         client.authorised = authorised;
         client.obligations = SeedPeriods(today, plan);
+        SeedAccount(client, today, filed);
     };
     add(kQuarterlyClient, {3, 3, PeriodKeyStyle::Quarterly, -3, 0, -2}, true);
     add(kMonthlyClient, {1, 1, PeriodKeyStyle::Monthly, -3, 0, -2}, true);
@@ -91,6 +145,7 @@ void SandboxModel::AddSeededClient(std::string_view vrn, std::string_view compan
         SeedPeriods(today, frequency == Frequency::Monthly
                                ? PeriodPlan{1, 1, PeriodKeyStyle::Monthly, -3, 0, -2}
                                : PeriodPlan{3, 3, PeriodKeyStyle::Quarterly, -3, 0, -2});
+    SeedAccount(client, today, filed);
 }
 
 }  // namespace calvenor::sandbox

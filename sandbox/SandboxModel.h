@@ -22,6 +22,8 @@ struct ClientCompany {
     std::string companyName;
     bool authorised = true;               // the agent may act for this client
     std::vector<Obligation> obligations;  // sorted by start
+    std::vector<Liability> liabilities;   // in the order raised
+    std::vector<Payment> payments;        // in the order received
 };
 
 struct IssuedToken {
@@ -64,6 +66,12 @@ struct PeriodPlan {
 // HMRC's due date: one month and seven days after the period's end.
 CivilDate DueDateFor(const CivilDate& end);
 std::vector<Obligation> SeedPeriods(const CivilDate& today, const PeriodPlan& plan);
+// The charge a return for `period` raises: a debit of box 5 when VAT is owed (box 3 at least
+// box 4), otherwise a credit of minus box 5; nothing paid yet.
+Liability ChargeFor(const Obligation& period, std::int64_t totalVatDue, std::int64_t reclaimed);
+// Allocates a payment to the client's liability for `periodKey`; false when it has none.
+bool AllocatePayment(ClientCompany& client, const std::string& periodKey, std::int64_t pence,
+                     const CivilDate& received);
 
 struct SandboxModel {
     std::map<std::string, Application> applications;

@@ -157,6 +157,30 @@ std::string SandboxModel::ToJson() const {
             w.EndObject();
         }
         w.EndArray();
+        w.Key("liabilities");
+        w.StartArray();
+        for (const auto& l : client.liabilities) {
+            w.StartObject();
+            Put(w, "type", l.type);
+            Put(w, "periodKey", l.periodKey);
+            Put(w, "from", l.from.ToString());
+            Put(w, "to", l.to.ToString());
+            Put(w, "due", l.due.ToString());
+            Put(w, "original_pence", l.originalPence);
+            Put(w, "outstanding_pence", l.outstandingPence);
+            w.EndObject();
+        }
+        w.EndArray();
+        w.Key("payments");
+        w.StartArray();
+        for (const auto& p : client.payments) {
+            w.StartObject();
+            Put(w, "amount_pence", p.amountPence);
+            Put(w, "received", p.received.ToString());
+            Put(w, "periodKey", p.periodKey);
+            w.EndObject();
+        }
+        w.EndArray();
         w.EndObject();
     }
     w.EndArray();
@@ -191,6 +215,10 @@ std::string SandboxModel::ToJson() const {
         for (long long pence : f.boxesInPence)
             w.Int64(pence);
         w.EndArray();
+        if (f.seeded) {
+            w.Key("seeded");
+            w.Bool(true);
+        }
         w.EndObject();
     }
     w.EndArray();
@@ -256,6 +284,29 @@ bool SandboxModel::FromJson(std::string_view text, SandboxModel& model, std::str
                 o.fulfilled = status == "F";
                 client.obligations.push_back(o);
             }
+            // Files written before the account was kept have neither list.
+            const auto* charges =
+                v.HasMember("liabilities") ? r.Array(v, "liabilities", where) : nullptr;
+            for (rapidjson::SizeType k = 0; charges && k < charges->Size() && r.Ok(); ++k) {
+                const auto& lv = (*charges)[k];
+                const std::string lw = where + "." + Where("liabilities", k);
+                if (!r.Object(lv, lw))
+                    break;
+                client.liabilities.push_back(
+                    {r.String(lv, "type", lw), r.String(lv, "periodKey", lw),
+                     r.Date(lv, "from", lw), r.Date(lv, "to", lw), r.Date(lv, "due", lw),
+                     r.Int(lv, "original_pence", lw), r.Int(lv, "outstanding_pence", lw)});
+            }
+            const auto* paid = v.HasMember("payments") ? r.Array(v, "payments", where) : nullptr;
+            for (rapidjson::SizeType k = 0; paid && k < paid->Size() && r.Ok(); ++k) {
+                const auto& pv = (*paid)[k];
+                const std::string pw = where + "." + Where("payments", k);
+                if (!r.Object(pv, pw))
+                    break;
+                client.payments.push_back({r.Int(pv, "amount_pence", pw),
+                                           r.Date(pv, "received", pw),
+                                           r.String(pv, "periodKey", pw)});
+            }
             m.clients[client.vrn] = client;
         }
     }
@@ -298,6 +349,7 @@ bool SandboxModel::FromJson(std::string_view text, SandboxModel& model, std::str
                 else
                     f.boxesInPence.push_back((*boxes)[k].GetInt64());
             }
+            f.seeded = v.HasMember("seeded") && r.Bool(v, "seeded", where);
             m.filed.push_back(f);
         }
     }

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "SandboxImpl.h"
 #include "SandboxWire.h"
@@ -44,6 +45,10 @@ void SandboxServer::Impl::Configure(CRecordingServer& recorder) {
                 Serve(&Impl::SubmitReturn, "/organisations/vat/{vrn}/returns"));
     server.Get(R"(/organisations/vat/([^/]*)/returns/([^/]*))",
                Serve(&Impl::ViewReturn, "/organisations/vat/{vrn}/returns/{periodKey}"));
+    server.Get(R"(/organisations/vat/([^/]*)/liabilities)",
+               Serve(&Impl::GetLiabilities, "/organisations/vat/{vrn}/liabilities"));
+    server.Get(R"(/organisations/vat/([^/]*)/payments)",
+               Serve(&Impl::GetPayments, "/organisations/vat/{vrn}/payments"));
     server.Get("/test/fraud-prevention-headers/vat-mtd/validation-feedback",
                Serve(&Impl::Feedback));
     server.Post("/_sandbox/faults", Serve(&Impl::ArmFaultRequest));
@@ -201,7 +206,23 @@ void SandboxServer::SetObligations(std::string_view vrn, std::vector<Obligation>
     std::sort(obligations.begin(), obligations.end(),
               [](const Obligation& a, const Obligation& b) { return a.start < b.start; });
     client.obligations = std::move(obligations);
+    // The account belonged to the periods replaced.
+    client.liabilities.clear();
+    client.payments.clear();
+    std::erase_if(m_impl->model.filed,
+                  [&](const FiledReturn& f) { return f.seeded && f.vrn == client.vrn; });
     m_impl->SaveLocked();
+}
+
+bool SandboxServer::RecordPayment(std::string_view vrn, std::string_view periodKey,
+                                  std::int64_t pence, const CivilDate& received) {
+    std::lock_guard lock(m_impl->mutex);
+    const auto it = m_impl->model.clients.find(std::string(vrn));
+    if (it == m_impl->model.clients.end() ||
+        !AllocatePayment(it->second, std::string(periodKey), pence, received))
+        return false;
+    m_impl->SaveLocked();
+    return true;
 }
 
 std::vector<Obligation> SandboxServer::Obligations(std::string_view vrn) const {
@@ -277,7 +298,10 @@ std::vector<SandboxServer::ClientSummary> SandboxServer::Clients() const {
 
 std::vector<FiledReturn> SandboxServer::FiledReturns() const {
     std::lock_guard lock(m_impl->mutex);
-    return m_impl->model.filed;
+    std::vector<FiledReturn> list;
+    std::copy_if(m_impl->model.filed.begin(), m_impl->model.filed.end(), std::back_inserter(list),
+                 [](const FiledReturn& f) { return !f.seeded; });
+    return list;
 }
 
 }  // namespace calvenor::sandbox

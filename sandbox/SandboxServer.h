@@ -127,8 +127,13 @@ public:
     // Adds (or replaces) a client company with periods seeded around today like the demo ones.
     void AddClient(std::string_view vrn, std::string_view companyName,
                    Frequency frequency = Frequency::Quarterly);
-    // Replaces a client's obligations (the client is added when unknown).
+    // Replaces a client's obligations (the client is added when unknown); its liabilities,
+    // payments and the demo data's returns go with the old periods.
     void SetObligations(std::string_view vrn, std::vector<Obligation> obligations);
+    // A payment received towards the client's liability for the period; false (nothing kept)
+    // when the client has no such liability.
+    bool RecordPayment(std::string_view vrn, std::string_view periodKey, std::int64_t pence,
+                       const CivilDate& received);
     std::vector<Obligation> Obligations(std::string_view vrn) const;
     // false: the agent may no longer act for the client (403 CLIENT_OR_AGENT_NOT_AUTHORISED).
     void SetClientAuthorised(std::string_view vrn, bool authorised);
@@ -151,7 +156,7 @@ public:
     // /test/fraud-prevention-headers/vat-mtd/validation-feedback?connectionMethod=DESKTOP_APP_DIRECT
     std::vector<EndpointValidation> FraudFeedback() const;
 
-    // Returns accepted so far, oldest first.
+    // Returns accepted so far, oldest first (not the demo data's own).
     std::vector<FiledReturn> FiledReturns() const;
 
     struct ClientSummary {

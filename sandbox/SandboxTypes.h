@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <compare>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,28 @@ struct FiledReturn {
     std::string chargeRefNumber;   // only when VAT is owed
     // The nine figures in pence as filed (box 6 to 9 are whole pounds times 100).
     std::vector<long long> boxesInPence;
+    bool seeded = false;  // part of the demo data: never sent, not among the accepted returns
+};
+
+// A charge on the client's VAT account, raised by a filed return.
+struct Liability {
+    std::string type;       // "VAT Return Debit Charge"
+    std::string periodKey;  // of the return that raised it; payments are allocated by it
+    CivilDate from, to;     // the tax period
+    CivilDate due;
+    std::int64_t originalPence = 0;
+    std::int64_t outstandingPence = 0;  // the original less the payments allocated to it
+
+    bool operator==(const Liability&) const = default;
+};
+
+// Money the client paid towards one liability.
+struct Payment {
+    std::int64_t amountPence = 0;
+    CivilDate received;
+    std::string periodKey;  // the liability it was allocated to
+
+    bool operator==(const Payment&) const = default;
 };
 
 }  // namespace calvenor::sandbox

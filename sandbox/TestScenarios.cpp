@@ -67,6 +67,23 @@ std::optional<int> NumberedScenario(std::string_view name, std::string_view pref
     return n;
 }
 
+AccountScenarioAnswer Account(std::vector<Liability> liabilities, std::vector<Payment> payments) {
+    return AccountScenarioAnswer{200, "", "", std::move(liabilities), std::move(payments)};
+}
+
+// A return debit charge for `months` months from the first of `firstMonth`.
+Liability Charge(int year, int firstMonth, int months, std::int64_t original,
+                 std::int64_t outstanding) {
+    const Obligation period = Period(year, firstMonth, months, "", true);
+    Liability charge = ChargeFor(period, original, 0);
+    charge.outstandingPence = outstanding;
+    return charge;
+}
+
+Payment Paid(std::int64_t pence, int year, int month, int day) {
+    return Payment{pence, CivilDate{year, month, day}, ""};
+}
+
 }  // namespace
 
 std::optional<ScenarioAnswer> ObligationsScenario(std::string_view name) {
@@ -128,6 +145,40 @@ std::optional<ScenarioAnswer> ViewReturnScenario(std::string_view name) {
                      "current date");
     if (name == "INSOLVENT_TRADER")
         return Error(403, "RULE_INSOLVENT_TRADER", kInsolvent);
+    return std::nullopt;
+}
+
+std::optional<AccountScenarioAnswer> LiabilitiesScenario(std::string_view name) {
+    if (name == "SINGLE_LIABILITY")
+        return Account({Charge(2017, 1, 1, 1500000, 0)}, {});
+    if (name == "MULTIPLE_LIABILITIES")
+        return Account({Charge(2017, 4, 3, 600030, 10051), Charge(2017, 7, 3, 712345, 712345),
+                        Charge(2017, 10, 1, 98765, 0)},
+                       {});
+    if (name == "SINGLE_LIABILITY_2018_19")
+        return Account({Charge(2018, 1, 1, 1500000, 0)}, {});
+    if (name == "MULTIPLE_LIABILITIES_2018_19")
+        return Account({Charge(2018, 4, 3, 600030, 10051), Charge(2018, 7, 3, 712345, 712345),
+                        Charge(2018, 10, 1, 98765, 0)},
+                       {});
+    if (name == "INSOLVENT_TRADER")
+        return AccountScenarioAnswer{403, "RULE_INSOLVENT_TRADER", kInsolvent, {}, {}};
+    return std::nullopt;
+}
+
+std::optional<AccountScenarioAnswer> PaymentsScenario(std::string_view name) {
+    if (name == "SINGLE_PAYMENT")
+        return Account({}, {Paid(1500000, 2017, 1, 15)});
+    if (name == "MULTIPLE_PAYMENTS")
+        return Account(
+            {}, {Paid(500000, 2017, 2, 28), Paid(589979, 2017, 8, 4), Paid(98765, 2017, 12, 1)});
+    if (name == "SINGLE_PAYMENT_2018_19")
+        return Account({}, {Paid(1500000, 2018, 1, 15)});
+    if (name == "MULTIPLE_PAYMENTS_2018_19")
+        return Account(
+            {}, {Paid(500000, 2018, 2, 28), Paid(589979, 2018, 8, 4), Paid(98765, 2018, 12, 1)});
+    if (name == "INSOLVENT_TRADER")
+        return AccountScenarioAnswer{403, "RULE_INSOLVENT_TRADER", kInsolvent, {}, {}};
     return std::nullopt;
 }
 

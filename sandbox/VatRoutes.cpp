@@ -212,6 +212,7 @@ void SandboxServer::Impl::SubmitReturn(const httplib::Request& req, httplib::Res
     filed.boxesInPence.assign(check.pence.begin(), check.pence.end());
     period->fulfilled = true;
     period->received = Today();
+    client->liabilities.push_back(ChargeFor(*period, check.pence[2], check.pence[3]));
     model.filed.push_back(filed);
     SaveLocked();
 

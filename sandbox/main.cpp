@@ -16,7 +16,7 @@ void PrintUsage(std::FILE* out) {
                  "Usage: calvenor-sandbox [--port N] [--state FILE]\n"
                  "Serves a local stand-in for HMRC's OAuth and VAT (MTD) endpoints on 127.0.0.1.\n"
                  "  --port N      port to listen on (default %d; 0 picks a free one)\n"
-                 "  --state FILE  keep clients, tokens and filed returns in FILE across runs\n"
+                 "  --state FILE  keep clients, tokens, returns and accounts in FILE across runs\n"
                  "Stop it with Ctrl+C (SIGINT) or SIGTERM.\n",
                  calvenor::sandbox::kDefaultPort);
 }

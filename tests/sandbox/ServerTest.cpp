@@ -260,6 +260,20 @@ TEST(SeededPeriods, EveryDemoClientHasWhatTheDemoNeedsOnAnyDay) {
             }
             EXPECT_EQ(running, demo.vrn == kNoOpenPeriodsClient.vrn ? 0 : 1) << demo.companyName;
             EXPECT_EQ(ended > 0, demo.vrn != kNoOpenPeriodsClient.vrn) << demo.companyName;
+            // The account window has history: a charge per filed period, the latest part paid.
+            const ClientCompany& client = model.clients.at(std::string(demo.vrn));
+            EXPECT_EQ(client.liabilities.size(),
+                      std::count_if(client.obligations.begin(), client.obligations.end(),
+                                    [](const Obligation& o) { return o.fulfilled; }));
+            EXPECT_EQ(std::count_if(client.liabilities.begin(), client.liabilities.end(),
+                                    [](const Liability& l) {
+                                        return l.outstandingPence > 0 &&
+                                               l.outstandingPence < l.originalPence;
+                                    }),
+                      1)
+                << demo.companyName;
+            for (const Payment& p : client.payments)
+                EXPECT_LE(p.received, today);
         }
     }
 }
