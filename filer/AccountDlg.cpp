@@ -82,6 +82,14 @@ void Fill(QTableWidget& table, const Rows& rows, Cells cells) {
     table.setSortingEnabled(sorting);
 }
 
+QLabel* StatusLine(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
 QDate ToQDate(const std::string& iso) {
     return QDate::fromString(ToQt(iso), Qt::ISODate);
 }
@@ -120,6 +128,8 @@ void CAccountDlg::BuildControls() {
     auto* filedBox = new QGroupBox(QStringLiteral("Returns filed in the last 12 months"), this);
     auto* filedLayout = new QVBoxLayout(filedBox);
     filedLayout->addWidget(m_filed);
+    m_filedStatus = StatusLine(QStringLiteral("filedStatusLabel"), this);
+    filedLayout->addWidget(m_filedStatus);
     auto* viewRow = new QHBoxLayout;
     viewRow->addStretch();
     viewRow->addWidget(m_viewReturn);
@@ -142,6 +152,7 @@ void CAccountDlg::BuildControls() {
     rangeRow->addWidget(refresh);
     rangeRow->addWidget(new QLabel(QStringLiteral("(365 days at most)"), this));
     rangeRow->addStretch();
+    m_rangeStatus = StatusLine(QStringLiteral("rangeStatusLabel"), this);
 
     m_liabilities =
         Table(QStringLiteral("liabilitiesTable"),
@@ -177,6 +188,7 @@ void CAccountDlg::BuildControls() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(filedBox, 2);
     layout->addLayout(rangeRow);
+    layout->addWidget(m_rangeStatus);
     layout->addLayout(accounts, 3);
     layout->addLayout(closeRow);
     resize(900, 640);
@@ -193,19 +205,24 @@ void CAccountDlg::UpdateControls() {
     m_viewReturn->setEnabled(m_filed->currentRow() >= 0 && !m_account.FiledPeriods().empty());
 }
 
-bool CAccountDlg::ShowError() {
+bool CAccountDlg::ShowError(QLabel& status) {
+    if (!m_account.BackToStart()) {
+        const QString shown = status.text();
+        status.setText((shown.isEmpty() ? shown : shown + QLatin1Char('\n')) +
+                       ToQt(m_account.Error()));
+        return false;
+    }
     UiServices().Message(QStringLiteral("Client Account"), ToQt(m_account.Error()),
                          MessageIcon::Warning, BeepKind::Exclamation);
-    if (!m_account.BackToStart())
-        return false;
     reject();
     return true;
 }
 
 void CAccountDlg::Load() {
+    m_filedStatus->clear();
     const bool filed = WhileWaiting([this] { return m_account.LoadFiledPeriods(m_year); });
     ShowFiled();
-    if (!filed && ShowError())
+    if (!filed && ShowError(*m_filedStatus))
         return;
     LoadRange();
 }
@@ -216,15 +233,16 @@ void CAccountDlg::OnBnClickedRefresh() {
 
 void CAccountDlg::LoadRange() {
     const DateRange range{FromQDate(m_from->date()), FromQDate(m_to->date())};
+    m_rangeStatus->clear();
     const bool liabilities =
         WhileWaiting([this, &range] { return m_account.LoadLiabilities(range); });
     ShowLiabilities();
-    if (!liabilities && ShowError())
+    if (!liabilities && ShowError(*m_rangeStatus))
         return;
     const bool payments = WhileWaiting([this, &range] { return m_account.LoadPayments(range); });
     ShowPayments();
     if (!payments)
-        ShowError();
+        ShowError(*m_rangeStatus);
 }
 
 void CAccountDlg::ShowFiled() {
@@ -266,8 +284,9 @@ void CAccountDlg::OnBnClickedViewReturn() {
     if (row < 0)
         return;
     const auto index = static_cast<std::size_t>(row);
+    m_filedStatus->clear();
     if (!WhileWaiting([this, index] { return m_account.LoadReturn(index); })) {
-        ShowError();
+        ShowError(*m_filedStatus);
         return;
     }
     CFiledReturnDlg view(m_account.Return(), m_account.Company(), this);

@@ -16,7 +16,8 @@ class QTableWidget;
 // The client's account as HMRC holds it: the returns filed in the last twelve months (View Return
 // opens one), and the liabilities and payments of a chosen range with their totals. The window
 // reads its controls, asks CClientAccount under the wait cursor and shows what came back;
-// failures are shown as the account's sentences. Nothing is saved unless the agent saves a
+// failures are shown as the account's sentences in a status line, so nothing pops up over the
+// window but the end of the authorisation. Nothing is saved unless the agent saves a
 // return.
 class CAccountDlg : public QDialog {
     Q_OBJECT
@@ -45,16 +46,19 @@ private:
     void ShowFiled();
     void ShowLiabilities();
     void ShowPayments();
-    // Shows the account's sentence; true when the window must close (authorisation gone).
-    bool ShowError();
+    // Adds the account's sentence to `status`; when the authorisation is gone it is shown in a
+    // message box instead and the window closes (true).
+    bool ShowError(QLabel& status);
     void UpdateControls();
 
     CClientAccount m_account;
     DateRange m_year;  // the filed returns' range: the twelve months up to today
     QTableWidget* m_filed = nullptr;
     QPushButton* m_viewReturn = nullptr;
+    QLabel* m_filedStatus = nullptr;  // why the filed returns are missing
     QDateEdit* m_from = nullptr;
     QDateEdit* m_to = nullptr;
+    QLabel* m_rangeStatus = nullptr;  // why liabilities or payments are missing
     QTableWidget* m_liabilities = nullptr;
     QLabel* m_liabilitiesTotal = nullptr;
     QTableWidget* m_payments = nullptr;

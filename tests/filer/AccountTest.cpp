@@ -3,6 +3,7 @@
 // shown as, the token policy, and the window that shows it all.
 #include <httplib.h>
 
+#include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -261,14 +262,30 @@ TEST_F(AccountWindowTest, ShowsTheAccountSortsAmountsByValueAndOpensAReturn) {
     EXPECT_EQ(Column(liabilities, 5), (std::vector<std::string>{"100.51", "0.10", ""}));
 
     BoxTexts shown;
+    const TempFolder folder;
+    m_recorder.QueueSaveFileName(QString::fromStdString((folder / "26A2.txt").string()));
     WhenModalShown([&shown](QWidget* modal) {
         for (int box = 1; box <= 9; ++box)
             shown[box - 1U] = qobject_cast<CFiledReturnDlg*>(modal)->Box(box)->text().toStdString();
+        modal->findChild<QPushButton*>("saveButton")->click();
         modal->findChild<QPushButton*>("closeButton")->click();
     });
     window.findChild<QPushButton*>("viewReturnButton")->click();
     EXPECT_EQ(shown,
               (BoxTexts{"105.50", "0.00", "105.50", "5.25", "100.25", "600", "30", "0", "0"}));
+    const std::string saved = ReadFile(folder / "26A2.txt");
+    for (const char* line : {"Period key : 26A2", "Processed by HMRC : 15 Jul 2026", "100.25"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
+
+    // Refresh asks for the range in the date boxes; a failure is said under them, not in a box.
+    m_stub.Answer("payments", 404, R"({"code":"NOT_FOUND"})");
+    window.findChild<QDateEdit*>("fromDate")->setDate(QDate(2026, 2, 1));
+    window.findChild<QDateEdit*>("toDate")->setDate(QDate(2026, 3, 31));
+    window.findChild<QPushButton*>("refreshButton")->click();
+    EXPECT_EQ(window.findChild<QLabel*>("rangeStatusLabel")->text(),
+              "HMRC holds no payments for this client between 01 Feb 2026 and 31 Mar 2026.");
+    EXPECT_EQ(window.findChild<QTableWidget*>("paymentsTable")->rowCount(), 0);
+    EXPECT_TRUE(m_recorder.Messages().empty());
 }
 
 }  // namespace

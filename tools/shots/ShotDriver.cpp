@@ -274,6 +274,20 @@ void CShotDriver::BuildFilerTour() {
              When::Enabled);
     const QString results = QStringLiteral("VAT Submission Results");
     AddPress(results, QStringLiteral("OK"), QStringLiteral("calvenor-results"), When::Shown);
+    // The account of the client just filed for: the return is among those filed.
+    const QString viewAccount = QStringLiteral("View Account");
+    Add(
+        QStringLiteral("account opened"),
+        [this, results, viewAccount] {
+            return Window(results) == nullptr && OnlyMainOpen(Window(m_mainTitle)) &&
+                   Enabled(ButtonIn(Window(m_mainTitle), viewAccount));
+        },
+        [this, viewAccount] {
+            Click(ButtonIn(Window(m_mainTitle), viewAccount));
+            return true;
+        });
+    AddPress(QStringLiteral("Client Account"), QStringLiteral("Close"), QStringLiteral("account"),
+             When::Shown);
     // Two of the sandbox's demo clients show the messages an agent meets most: one has nothing
     // left to file, the other has not authorised the agent.
     const std::pair<QString, QString> messages[] = {
