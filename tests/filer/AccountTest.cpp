@@ -106,7 +106,7 @@ protected:
     const std::string m_company = "100000001 : Acme Trading Ltd";
 };
 
-TEST_F(AccountTest, AReturnFiledThroughTheSessionComesBackWithItsNineFigures) {
+TEST_F(AccountTest, AReturnFiledThroughTheSessionComesBackWithItsFiguresAndItsLiability) {
     m_sandbox.SetObligations("100000001", {kOpen});
     m_session->GetObligations(1, m_company);
     ASSERT_TRUE(m_session->BeginFiling());
@@ -122,6 +122,14 @@ TEST_F(AccountTest, AReturnFiledThroughTheSessionComesBackWithItsNineFigures) {
     EXPECT_TRUE(SameAmounts(account.Return().boxes, kFigures));
     EXPECT_EQ(account.Return().period.received, account.FiledPeriods()[0].received);
     EXPECT_FALSE(account.Return().period.received.empty());
+
+    // The return raised a liability of its net VAT (79.50); part of it has been paid.
+    ASSERT_TRUE(m_sandbox.RecordPayment("100000001", "18A1", 5000, {2018, 5, 1}));
+    ASSERT_TRUE(account.LoadLiabilities({"2018-01-01", "2018-12-31"})) << account.Error();
+    ASSERT_TRUE(account.LoadPayments({"2018-01-01", "2018-12-31"})) << account.Error();
+    EXPECT_EQ(account.OriginalTotal(), 7950);
+    EXPECT_EQ(account.OutstandingTotal(), 2950);
+    EXPECT_EQ(account.PaymentsTotal(), 5000);
 }
 
 TEST_F(AccountTest, LiabilitiesAndPaymentsOfTheRangeAreTotalledToThePenny) {
