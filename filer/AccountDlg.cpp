@@ -165,8 +165,11 @@ void CAccountDlg::BuildControls() {
                        {QStringLiteral("Received"), QStringLiteral("Amount")}, this);
     m_paymentsTotal = new QLabel(this);
     m_paymentsTotal->setObjectName(QStringLiteral("paymentsTotalLabel"));
-    for (QTableWidget* table : {m_liabilities, m_payments})
-        table->setSortingEnabled(true);
+    // The latest first, as the filed returns are, until the agent sorts otherwise.
+    m_liabilities->setSortingEnabled(true);
+    m_liabilities->sortByColumn(3, Qt::DescendingOrder);
+    m_payments->setSortingEnabled(true);
+    m_payments->sortByColumn(0, Qt::DescendingOrder);
 
     auto* liabilitiesBox = new QGroupBox(QStringLiteral("Liabilities"), this);
     auto* liabilitiesLayout = new QVBoxLayout(liabilitiesBox);
