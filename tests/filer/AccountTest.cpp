@@ -132,30 +132,6 @@ TEST_F(AccountTest, AReturnFiledThroughTheSessionComesBackWithItsFiguresAndItsLi
     EXPECT_EQ(account.PaymentsTotal(), 5000);
 }
 
-TEST_F(AccountTest, LiabilitiesAndPaymentsOfTheRangeAreTotalledToThePenny) {
-    UseStub();
-    CClientAccount account(*m_session, m_company);
-    ASSERT_TRUE(account.LoadLiabilities(k2026)) << account.Error();
-    ASSERT_TRUE(account.LoadPayments(k2026)) << account.Error();
-    EXPECT_EQ(account.OriginalTotal(), 692035);    // 6000.30 + 20.05 + 900.00
-    EXPECT_EQ(account.OutstandingTotal(), 10061);  // 100.51 + none + 0.10
-    EXPECT_EQ(account.PaymentsTotal(), 10205);
-    for (const std::string& target : m_stub.Targets())
-        EXPECT_TRUE(target.starts_with("/organisations/vat/100000001/") &&
-                    target.find("from=2026-01-01&to=2026-12-31") != std::string::npos)
-            << target;
-}
-
-TEST(LastTwelveMonths, Are365DaysUpToToday) {
-    using namespace std::chrono;
-    const auto range = [](int y, unsigned m, unsigned d) {
-        const DateRange r = LastTwelveMonths(year{y} / month{m} / day{d});
-        return r.from + " " + r.to;
-    };
-    EXPECT_EQ(range(2026, 12, 7), "2025-12-07 2026-12-07");
-    EXPECT_EQ(range(2024, 3, 1), "2023-03-02 2024-03-01");  // across a 29 February
-}
-
 struct SentenceRow {
     const char* name;
     const char* resource;  // the call that fails: obligations, returns, liabilities, payments
@@ -196,10 +172,6 @@ INSTANTIATE_TEST_SUITE_P(Answers, FailureSentence, testing::Values(
     SentenceRow{"NoAnswer", "payments", 0, "", "Unable to Connect to server"},
     SentenceRow{"NoLiabilities", "liabilities", 404, R"({"code":"NOT_FOUND"})",
         "HMRC holds no liabilities for this client between 01 Jan 2026 and 31 Dec 2026."},
-    SentenceRow{"NoPayments", "payments", 404, R"({"code":"NOT_FOUND"})",
-        "HMRC holds no payments for this client between 01 Jan 2026 and 31 Dec 2026."},
-    SentenceRow{"NoFiledReturns", "obligations", 404, R"({"code":"NOT_FOUND"})",
-        "HMRC holds no filed returns for this client between 01 Jan 2026 and 31 Dec 2026."},
     SentenceRow{"NoReturn", "returns", 404, R"({"code":"NOT_FOUND"})",
         "HMRC holds no filed return for the period 01 Apr 2026 to 30 Jun 2026."},
     SentenceRow{"NotAuthorised", "liabilities", 403, R"({"code":"CLIENT_OR_AGENT_NOT_AUTHORISED"})",

@@ -105,6 +105,8 @@ TEST_P(WindowState, ShowsTheSessionsState) {
             QTest::keyClicks(Edit("codeEdit"), "x");
         else if (step == "ready")
             ReadyToFile();
+        else if (step == "expire")  // HMRC stops accepting the token in use
+            m_sandbox.ExpireAccessTokens();
         else if (step == "nocompany")  // back to "Select a Company..."
             Combo("companyCombo")->setCurrentIndex(0), emit Combo("companyCombo")->activated(0);
         else if (step == "otherclient")  // choosing a client empties the periods
@@ -139,7 +141,9 @@ INSTANTIATE_TEST_SUITE_P(States, WindowState, testing::Values(
     StateRow{"CompanyChanged", "ready otherclient", "getObligationsButton viewAccountButton ",
              true, 0},
     StateRow{"NoCompany", "ready nocompany", "getObligationsButton ", true, 0},
-    StateRow{"BackAtStart", "ready refused", "startAuthorisationButton ", false, 0}),
+    StateRow{"BackAtStart", "ready refused", "startAuthorisationButton ", false, 0},
+    StateRow{"AccountTokenRejected", "ready expire viewAccount", "startAuthorisationButton ",
+             false, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
