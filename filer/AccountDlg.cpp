@@ -108,6 +108,9 @@ CAccountDlg::CAccountDlg(CFilingSession& session, const std::string& companyText
           std::chrono::year{today.year()}, std::chrono::month{static_cast<unsigned>(today.month())},
           std::chrono::day{static_cast<unsigned>(today.day())}})) {
     BuildControls();
+    // HMRC holds nothing after today.
+    m_from->setMaximumDate(today);
+    m_to->setMaximumDate(today);
     m_from->setDate(ToQDate(m_year.from));
     m_to->setDate(ToQDate(m_year.to));
     UpdateControls();

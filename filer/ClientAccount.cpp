@@ -47,8 +47,14 @@ DateRange LastTwelveMonths(std::chrono::year_month_day today) {
 CClientAccount::CClientAccount(CFilingSession& session, std::string companyText)
     : m_session(session), m_company(std::move(companyText)) {}
 
-bool CClientAccount::Prepare() {
+bool CClientAccount::Prepare(const DateRange* range) {
     m_error.clear();
+    // Dates in HMRC's form order as their texts do.
+    if (range && range->to < range->from) {
+        m_error = "The range starts on " + ShownDate(range->from) + ", after it ends on " +
+                  ShownDate(range->to) + ": choose a start on or before the end.";
+        return false;
+    }
     if (!m_backToStart && m_session.PrepareClientQuery(m_company))
         return true;
     m_error =
@@ -93,7 +99,7 @@ bool CClientAccount::LoadReturn(std::size_t index) {
 
 bool CClientAccount::LoadLiabilities(const DateRange& range) {
     m_liabilities.clear();
-    if (!Prepare())
+    if (!Prepare(&range))
         return false;
     CTransaction& transaction = m_session.Transaction();
     const int status = transaction.RetrieveLiabilities(range.from, range.to);
@@ -108,7 +114,7 @@ bool CClientAccount::LoadLiabilities(const DateRange& range) {
 
 bool CClientAccount::LoadPayments(const DateRange& range) {
     m_payments.clear();
-    if (!Prepare())
+    if (!Prepare(&range))
         return false;
     CTransaction& transaction = m_session.Transaction();
     const int status = transaction.RetrievePayments(range.from, range.to);

@@ -64,8 +64,8 @@ private:
     enum class Subject { FiledReturns, FiledReturn, Liabilities, Payments };
 
     // Hands the client and the token to the transaction; false (with Error()) when the session
-    // is no longer authorised.
-    bool Prepare();
+    // is no longer authorised, or `range` (when given) ends before it starts.
+    bool Prepare(const DateRange* range = nullptr);
     // Turns the last call's outcome (status `status`) into Error(); false always.
     bool Fail(int status, Subject subject, const DateRange& range);
 

@@ -265,6 +265,11 @@ TEST_F(AccountWindowTest, ShowsTheAccountSortsAmountsByValueAndOpensAReturn) {
     EXPECT_EQ(window.findChild<QLabel*>("rangeStatusLabel")->text(),
               "HMRC holds no payments for this client between 01 Feb 2026 and 31 Mar 2026.");
     EXPECT_EQ(window.findChild<QTableWidget*>("paymentsTable")->rowCount(), 0);
+    const auto asked = m_stub.Targets().size();
+    window.findChild<QDateEdit*>("fromDate")->setDate(QDate(2026, 4, 1));
+    window.findChild<QPushButton*>("refreshButton")->click();
+    EXPECT_EQ(m_stub.Targets().size(), asked) << "HMRC was asked about a backward range";
+    EXPECT_EQ(window.findChild<QLabel*>("rangeStatusLabel")->text().count("before the end"), 2);
     EXPECT_TRUE(m_recorder.Messages().empty());
 }
 
