@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ApiJson.h"
+#include "ReturnFigures.h"
 
 namespace calvenor::sandbox {
 namespace {
@@ -19,21 +20,10 @@ constexpr const char* kWhole13 =
     "amount should be a monetary value (to 2 zeroed decimal places), between "
     "-9,999,999,999,999.00 and 9,999,999,999,999.00";
 
-struct BoxMember {
-    const char* name;
-    AmountKind kind;
-};
-constexpr BoxMember kBoxes[9] = {
-    {"vatDueSales", AmountKind::Box1To4},
-    {"vatDueAcquisitions", AmountKind::Box1To4},
-    {"totalVatDue", AmountKind::Box1To4},
-    {"vatReclaimedCurrPeriod", AmountKind::Box1To4},
-    {"netVatDue", AmountKind::Box5},
-    {"totalValueSalesExVAT", AmountKind::Box6To9},
-    {"totalValuePurchasesExVAT", AmountKind::Box6To9},
-    {"totalValueGoodsSuppliedExVAT", AmountKind::Box6To9},
-    {"totalAcquisitionsExVAT", AmountKind::Box6To9},
-};
+// How each box's amount is checked, in box order.
+AmountKind KindOfBox(std::size_t box) {
+    return box < 4 ? AmountKind::Box1To4 : box == 4 ? AmountKind::Box5 : AmountKind::Box6To9;
+}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -158,12 +148,12 @@ ReturnCheck CheckReturnBody(std::string_view body) {
         check.periodKey.assign(periodKey->value.GetString(), periodKey->value.GetStringLength());
     }
 
-    for (int box = 0; box < 9; ++box) {
-        const BoxMember& member = kBoxes[box];
-        const auto found = document.FindMember(member.name);
-        const std::string path = std::string("/") + member.name;
+    for (std::size_t box = 0; box < kHmrcBoxNames.size(); ++box) {
+        const char* name = kHmrcBoxNames[box];
+        const auto found = document.FindMember(name);
+        const std::string path = std::string("/") + name;
         if (found == document.MemberEnd()) {
-            missing(member.name);
+            missing(name);
             continue;
         }
         if (!found->value.IsString()) {
@@ -171,14 +161,14 @@ ReturnCheck CheckReturnBody(std::string_view body) {
             continue;
         }
         const std::string_view text(found->value.GetString(), found->value.GetStringLength());
-        switch (ParseAmount(text, member.kind, check.pence[box])) {
+        switch (ParseAmount(text, KindOfBox(box), check.pence[box])) {
             case AmountParse::Ok:
                 break;
             case AmountParse::NotNumeric:
                 errors.push_back({"INVALID_NUMERIC_VALUE", "please provide a numeric field", path});
                 break;
             case AmountParse::Invalid:
-                errors.push_back({"INVALID_MONETARY_AMOUNT", MessageFor(member.kind), path});
+                errors.push_back({"INVALID_MONETARY_AMOUNT", MessageFor(KindOfBox(box)), path});
                 break;
         }
     }

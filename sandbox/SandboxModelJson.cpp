@@ -244,6 +244,7 @@ bool SandboxModel::FromJson(std::string_view text, SandboxModel& model, std::str
     }
 
     SandboxModel m;
+    std::vector<std::string> unkept;  // clients whose account the file does not hold
     if (const auto* apps = r.Array(doc, "applications", "the file")) {
         for (rapidjson::SizeType i = 0; i < apps->Size() && r.Ok(); ++i) {
             const auto& v = (*apps)[i];
@@ -284,7 +285,10 @@ bool SandboxModel::FromJson(std::string_view text, SandboxModel& model, std::str
                 o.fulfilled = status == "F";
                 client.obligations.push_back(o);
             }
-            // Files written before the account was kept have neither list.
+            // Files written before the account was kept have neither list: their accounts are
+            // rebuilt from the returns filed, below.
+            if (!v.HasMember("liabilities"))
+                unkept.push_back(client.vrn);
             const auto* charges =
                 v.HasMember("liabilities") ? r.Array(v, "liabilities", where) : nullptr;
             for (rapidjson::SizeType k = 0; charges && k < charges->Size() && r.Ok(); ++k) {
@@ -355,6 +359,17 @@ bool SandboxModel::FromJson(std::string_view text, SandboxModel& model, std::str
     }
     if (!r.Ok())
         return false;
+    for (const FiledReturn& f : m.filed) {
+        if (std::find(unkept.begin(), unkept.end(), f.vrn) == unkept.end() ||
+            f.boxesInPence.size() != 9)
+            continue;
+        ClientCompany& client = m.clients[f.vrn];
+        const auto period =
+            std::find_if(client.obligations.begin(), client.obligations.end(),
+                         [&](const Obligation& o) { return o.periodKey == f.periodKey; });
+        if (period != client.obligations.end())
+            client.liabilities.push_back(ChargeFor(*period, f.boxesInPence[2], f.boxesInPence[3]));
+    }
     for (auto& [vrn, client] : m.clients)
         std::sort(client.obligations.begin(), client.obligations.end(),
                   [](const Obligation& a, const Obligation& b) { return a.start < b.start; });

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "ReturnFigures.h"
 #include "ReturnValidation.h"
 #include "SandboxImpl.h"
 #include "SandboxWire.h"
@@ -259,22 +260,13 @@ void SandboxServer::Impl::ViewReturn(const httplib::Request& req, httplib::Respo
         [&](const FiledReturn& f) { return f.vrn == vrn && f.periodKey == periodKey; });
     if (filed == model.filed.rend() || filed->boxesInPence.size() != 9)
         return ApiError(res, 404, "NOT_FOUND", "The requested resource could not be found");
-    static const char* names[9] = {"vatDueSales",
-                                   "vatDueAcquisitions",
-                                   "totalVatDue",
-                                   "vatReclaimedCurrPeriod",
-                                   "netVatDue",
-                                   "totalValueSalesExVAT",
-                                   "totalValuePurchasesExVAT",
-                                   "totalValueGoodsSuppliedExVAT",
-                                   "totalAcquisitionsExVAT"};
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
     w.StartObject();
     w.Key("periodKey");
     w.String(periodKey.c_str());
-    for (int box = 0; box < 9; ++box) {
-        w.Key(names[box]);
+    for (std::size_t box = 0; box < kHmrcBoxNames.size(); ++box) {
+        w.Key(kHmrcBoxNames[box]);
         const std::string number = PenceText(filed->boxesInPence[box], box >= 5);
         w.RawValue(number.c_str(), number.size(), rapidjson::kNumberType);
     }

@@ -1,5 +1,5 @@
 // The client's account over time: a filed return raises its liability, payments reduce it, and
-// the state file keeps both.
+// the state file keeps both (files from before accounts were kept get them from their returns).
 #include "SandboxFixture.h"
 #include "SandboxModel.h"
 
@@ -66,7 +66,7 @@ TEST_F(Account, TheChargeFollowsWhatTheReturnOwes) {
     }
 }
 
-TEST(AccountState, KeptInTheStateFileAndFilesWithoutItStillLoad) {
+TEST(AccountState, KeptInTheStateFileAndRebuiltForFilesWithoutIt) {
     SandboxModel model;
     model.SeedDemo(kToday);
     ClientCompany& client = model.clients.at(std::string(kQuarterlyClient.vrn));
@@ -84,14 +84,19 @@ TEST(AccountState, KeptInTheStateFileAndFilesWithoutItStillLoad) {
 
     ASSERT_TRUE(SandboxModel::FromJson(
         R"({"format":"calvenor-sandbox-state","version":1,"applications":[],"clients":[{"vrn":)"
-        R"("100000001","company_name":"A","authorised":true,"obligations":[]}],"access_tokens":)"
+        R"("100000001","company_name":"A","authorised":true,"obligations":[{"start":"2026-01-01",)"
+        R"("end":"2026-03-31","due":"2026-05-07","status":"F","periodKey":"26A1"}]}],"access_tokens":)"
         R"([],"refresh_tokens":[],"filed_returns":[{"vrn":"100000001","periodKey":"26A1",)"
         R"("request_body":"","processingDate":"","formBundleNumber":"","receiptId":"",)"
         R"("correlationId":"","receiptTimestamp":"","paymentIndicator":"","chargeRefNumber":"",)"
-        R"("boxes_in_pence":[]}]})",
+        R"("boxes_in_pence":[1,0,1,200,199,0,0,0,0]}]})",
         back, error))
         << error;
-    EXPECT_TRUE(back.clients.at("100000001").liabilities.empty());
+    // The return filed before accounts were kept still has its charge.
+    const auto& charges = back.clients.at("100000001").liabilities;
+    ASSERT_EQ(charges.size(), 1u);
+    EXPECT_EQ(charges[0].type, "VAT Return Credit Charge");
+    EXPECT_EQ(charges[0].outstandingPence, -199);
     EXPECT_FALSE(back.filed.at(0).seeded);
 }
 
