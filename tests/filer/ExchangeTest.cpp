@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "AtomicFile.h"
+#include "FilingJournal.h"
 #include "FilingSession.h"
 #include "Log.h"
 #include "ResultsDialog.h"
@@ -117,7 +118,11 @@ protected:
 
     // Enter VAT Return Figures with kFigures, Submit, the results window, the list once more.
     void File() {
-        ASSERT_TRUE(m_session->BeginFiling());
+        std::vector<UserMessage> refusal;
+        const bool begun = m_session->BeginFiling(&refusal);
+        Show({{}, false, {}, refusal});
+        if (!begun)
+            return m_periods.clear();
         ReturnFigures figures;
         SetBoxTexts(figures, kFigures);
         const CFilingSession::Submission submission = m_session->Submit(figures);
@@ -170,6 +175,21 @@ protected:
             Show(m_session->GetObligations(m_company, m_companyText));
         else if (step == "file")
             File();
+        else if (step == "journal" && arg == "blocked")
+            WriteFile(m_odd / "Dätä folder" / "Journal", "not a folder");
+        else if (step == "journal")  // the last submission for the chosen client's 18A1
+            CFilingJournal().Record(
+                {m_companyText.substr(0, 9),
+                 m_companyText,
+                 "18A1",
+                 "2018-01-01",
+                 "2018-03-31",
+                 kFigures,
+                 {},
+                 arg == "sending" ? JournalState::Sending : JournalState::Unknown,
+                 {},
+                 {}},
+                m_problem, m_problem);
         else if (step == "forget")
             CFilingSession::DeleteTokenFile();
         else
@@ -226,7 +246,7 @@ protected:
         return lines;
     }
 
-    std::string m_url, m_code, m_companyText;
+    std::string m_url, m_code, m_companyText = "100000001", m_problem;
     int m_company = 0;
     Lines m_periods, m_shown, m_secrets = {std::string(sandbox::kDemoClientSecret)};
     std::optional<UntrustedServer> m_untrusted;
@@ -281,20 +301,33 @@ TEST_P(Exchange, GivesWhatItsFileSays) {
     const std::string now = fs::exists(TokenFile()) ? ReadFile(TokenFile()) : "";
     const std::string inUse = T().GetAccessToken() + "|" + T().GetRefreshToken() + "|" +
                               std::to_string(T().GetExpiresIn());
-    int copies = 0;
+    // The journal ("journal:" the state of the chosen client's 18A1, or "none") and the figure
+    // files of returns found not filed ("figures:"), apart from the copies.
+    int copies = 0, figures = 0;
     std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(m_odd / "Dätä folder", error))
-        copies += entry.is_regular_file() && entry.path() != TokenFile() ? 1 : 0;
+    for (const auto& entry : fs::recursive_directory_iterator(m_odd / "Dätä folder", error)) {
+        const bool journal = entry.path().parent_path().filename() == "Journal";
+        const bool figure = entry.path().extension() == ".csv";
+        figures += figure;
+        copies += entry.is_regular_file() && entry.path() != TokenFile() && !journal && !figure;
+    }
+    const char* const states[] = {"sending", "filed", "refused", "unknown", "not-filed"};
+    std::string problem;
+    const auto entry = CFilingJournal().Find(m_companyText.substr(0, 9), "18A1", problem);
     Lines expected = Section("files"), files;
     if (std::none_of(expected.begin(), expected.end(), [](auto& l) { return l[0] == 'c'; }))
         expected.push_back("copies: 0");
     for (const std::string& line : expected)
-        files.push_back(line[0] == 'c'             ? "copies: " + std::to_string(copies)
-                        : !fs::exists(TokenFile()) ? "tokens: gone"
-                        : now == "||0"             ? "tokens: empty"
-                        : now == before            ? "tokens: kept"
-                        : now == inUse             ? "tokens: new"
-                                                   : "tokens: " + now);
+        files.push_back(
+            line[0] == 'c'   ? "copies: " + std::to_string(copies)
+            : line[0] == 'f' ? "figures: " + std::to_string(figures)
+            : line[0] == 'j'
+                ? "journal: " + std::string(entry ? states[static_cast<int>(entry->state)] : "none")
+            : !fs::exists(TokenFile()) ? "tokens: gone"
+            : now == "||0"             ? "tokens: empty"
+            : now == before            ? "tokens: kept"
+            : now == inUse             ? "tokens: new"
+                                       : "tokens: " + now);
     ExpectLines(files, expected, "files");
 
     // Entries the log must hold ("Class::Method : message"); and no secret, there or in any file
