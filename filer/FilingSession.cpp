@@ -271,7 +271,7 @@ CFilingSession::Result CFilingSession::GetObligations(int companyIndex,
         return result;
     }
     m_obligations = m_transaction->GetObligations();
-    if (!SettleJournal(m_transaction->GetVrn(), result))
+    if (!m_justFiled && !SettleJournal(m_transaction->GetVrn(), result))
         return result;
     for (const CObligationData& obligation : m_obligations) {
         result.periods->push_back(PeriodText(obligation));
@@ -399,5 +399,10 @@ CFilingSession::Result CFilingSession::ListAfterFiling(int companyIndex,
     // says nothing.
     if (!m_transaction->RetrieveObligations())
         return {};
-    return GetObligations(companyIndex, companyText);
+    // A lost submission is not checked yet: HMRC may still be working on it, and a return not
+    // found now may be filed a moment later. The next Get Obligations checks it.
+    m_justFiled = true;
+    Result result = GetObligations(companyIndex, companyText);
+    m_justFiled = false;
+    return result;
 }

@@ -131,4 +131,5 @@ private:
     int m_selectedPeriodIndex = 0;
     std::string m_selectedCompanyText;
     std::string m_periodStart, m_periodEnd, m_periodKey;
+    bool m_justFiled = false;  // the list is asked for straight after a submission
 };
