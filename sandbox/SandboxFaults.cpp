@@ -43,6 +43,9 @@ bool SandboxServer::Impl::AnswerInstead(const Fault& fault, httplib::Response& r
                     res.set_header(name, value);
             return true;
         }
+        case Fault::Kind::DropBeforeHandling:
+            CRecordingServer::DropAnswer();
+            return true;
         case Fault::Kind::Throttle:
             ApiError(res, 429, "MESSAGE_THROTTLED_OUT",
                      "The request for the API is throttled as you have exceeded your quota.");
@@ -123,12 +126,13 @@ void SandboxServer::Impl::ArmFaultRequest(const httplib::Request& req, httplib::
         {"drop-without-answer", Fault::Kind::DropWithoutAnswer},
         {"oversized-body", Fault::Kind::OversizedBody},
         {"throttle", Fault::Kind::Throttle},
+        {"drop-before-handling", Fault::Kind::DropBeforeHandling},
     };
     const auto kind = kinds.find(doc["kind"].GetString());
     if (kind == kinds.end())
         return ApiError(res, 400, "INVALID_REQUEST",
                         "kind must be respond, stall, drop-after-headers, drop-mid-body, "
-                        "drop-without-answer, oversized-body or throttle");
+                        "drop-without-answer, oversized-body, throttle or drop-before-handling");
     Fault fault;
     fault.kind = kind->second;
     auto integer = [&doc](const char* name, long long fallback, long long low, long long high) {

@@ -64,13 +64,14 @@ struct SandboxOptions {
 // POST /_sandbox/faults).
 struct Fault {
     enum class Kind {
-        Respond,            // answer `status`, `headers` and `body` instead of the real answer
-        Stall,              // wait `delay`, then handle the request as usual
-        DropAfterHeaders,   // handle it, send the status line and headers, then close
-        DropMidBody,        // handle it, send the headers and half the body, then close
-        DropWithoutAnswer,  // handle it, then close without sending anything
-        OversizedBody,      // answer `status` with a body of `bodyBytes` bytes
-        Throttle,           // 429 MESSAGE_THROTTLED_OUT, as HMRC's rate limit answers
+        Respond,             // answer `status`, `headers` and `body` instead of the real answer
+        Stall,               // wait `delay`, then handle the request as usual
+        DropAfterHeaders,    // handle it, send the status line and headers, then close
+        DropMidBody,         // handle it, send the headers and half the body, then close
+        DropWithoutAnswer,   // handle it, then close without sending anything
+        OversizedBody,       // answer `status` with a body of `bodyBytes` bytes
+        Throttle,            // 429 MESSAGE_THROTTLED_OUT, as HMRC's rate limit answers
+        DropBeforeHandling,  // close without handling it: a submission is not recorded
     };
     Kind kind = Kind::Respond;
     int status = 500;

@@ -17,6 +17,11 @@ const std::string kBearerPrefix = "Authorization: Bearer ";
 const std::string kTestScenarioLine = "Gov-Test-Scenario: QUARTERLY_TWO_MET";
 const std::string kTestServiceMarker = "test-";
 
+// The query of an account request for the dates `from` to `to`.
+std::string DateRange(const std::string& from, const std::string& to) {
+    return "from=" + FormValueEncode(from) + "&to=" + FormValueEncode(to);
+}
+
 }  // namespace
 
 CTransaction::CTransaction(const std::string& profileText, const CCurl::Limits& limits)
@@ -285,6 +290,19 @@ int CTransaction::QueryVatApi(const std::string& resource, const char* operation
 int CTransaction::RetrieveReturn(const std::string& periodKey) {
     // A period key may hold "#", which must not end the path.
     return QueryVatApi("returns/" + FormValueEncode(periodKey), "CTransaction::RetrieveReturn");
+}
+
+int CTransaction::RetrieveFulfilledObligations(const std::string& from, const std::string& to) {
+    return QueryVatApi("obligations?" + DateRange(from, to) + "&status=F",
+                       "CTransaction::RetrieveFulfilledObligations");
+}
+
+int CTransaction::RetrieveLiabilities(const std::string& from, const std::string& to) {
+    return QueryVatApi("liabilities?" + DateRange(from, to), "CTransaction::RetrieveLiabilities");
+}
+
+int CTransaction::RetrievePayments(const std::string& from, const std::string& to) {
+    return QueryVatApi("payments?" + DateRange(from, to), "CTransaction::RetrievePayments");
 }
 
 bool CTransaction::SubmitReturn(int& httpStatus) {

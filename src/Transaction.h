@@ -64,6 +64,12 @@ public:
     // with (200: GetResponseBody() holds it, see ReadVatReturn; 404: none has been filed), or 0
     // when no answer came back.
     int RetrieveReturn(const std::string& periodKey);
+    // The client's account between `from` and `to` (YYYY-MM-DD), asked the same way: the status
+    // answered (200: GetResponseBody() holds it) or 0 when no answer came back. Fulfilled
+    // obligations read with CObligations, liabilities and payments with AccountAnswers.h.
+    int RetrieveFulfilledObligations(const std::string& from, const std::string& to);
+    int RetrieveLiabilities(const std::string& from, const std::string& to);
+    int RetrievePayments(const std::string& from, const std::string& to);
 
     // Request forming: each puts URL, header lines and body of its request into the transport.
     void BuildAuthoriseQuery();

@@ -4,32 +4,10 @@
 
 #include <array>
 #include <cstdint>
-#include <regex>
 #include <utility>
 
+#include "AccountAnswers.h"
 #include "Money.h"
-
-namespace {
-
-// An amount as sent: a number (read as its digits) or a numeric string, never with an exponent.
-bool ReadAmount(const rapidjson::Value& value, std::int64_t& pence, bool wholePounds) {
-    if (!value.IsString())
-        return false;
-    const std::string text(value.GetString(), value.GetStringLength());
-    static const std::regex kAmount(R"(-?[0-9]+(\.[0-9]+)?)");
-    if (!std::regex_match(text, kAmount))
-        return false;
-    const auto point = text.find('.');
-    const std::string decimals = point == std::string::npos ? "" : text.substr(point + 1);
-    // More decimals than HMRC keeps would be cut by the figure rules: refuse rather than change it.
-    if (decimals.find_first_not_of('0', 2) != std::string::npos)
-        return false;
-    if (!TextToPence(text, pence))
-        return false;
-    return !wholePounds || pence % 100 == 0;
-}
-
-}  // namespace
 
 bool ReadVatReturn(const std::string& body, VatReturnRecord& record) {
     rapidjson::Document document;
@@ -47,7 +25,7 @@ bool ReadVatReturn(const std::string& body, VatReturnRecord& record) {
         const bool wholePounds = box >= 5;
         std::int64_t pence = 0;
         if (member == std::as_const(document).MemberEnd() ||
-            !ReadAmount(member->value, pence, wholePounds))
+            !ReadJsonAmount(member->value, pence, wholePounds))
             return false;
         record.boxes[box] = wholePounds ? std::to_string(pence / 100) : PenceToText(pence);
     }

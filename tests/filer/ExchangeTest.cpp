@@ -28,8 +28,8 @@ const char* const kBeeps[] = {"none", "information", "exclamation", "question"};
 const char* const kIcons[] = {"", " information", " warning", " critical", " question"};
 // The sandbox's fault kinds, in their order, by the names its control endpoint gives them.
 const char* const kFaults[] = {
-    "respond",        "stall",   "drop-after-headers", "drop-mid-body", "drop-without-answer",
-    "oversized-body", "throttle"};
+    "respond",        "stall",    "drop-after-headers",  "drop-mid-body", "drop-without-answer",
+    "oversized-body", "throttle", "drop-before-handling"};
 
 std::vector<std::pair<std::string, Sections>> ReadExchangeFiles() {
     std::vector<std::pair<std::string, Sections>> files;

@@ -83,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(Sandbox, Faults, ::testing::Values(
     FaultRow{"DropAfterHeaders", Fault::Kind::DropAfterHeaders, "HTTP/1.1 201 ", 0, true},
     FaultRow{"DropMidBody", Fault::Kind::DropMidBody, "HTTP/1.1 201 ", 72, true},
     FaultRow{"DropWithoutAnswer", Fault::Kind::DropWithoutAnswer, "", 0, true},
+    FaultRow{"DropBeforeHandling", Fault::Kind::DropBeforeHandling, "", 0, false},
     FaultRow{"OversizedBody", Fault::Kind::OversizedBody, "HTTP/1.1 503 ", 300000, false}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on

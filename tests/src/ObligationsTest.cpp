@@ -1,3 +1,4 @@
+#include "AccountAnswers.h"
 #include "Obligations.h"
 #include "VatReturnAnswer.h"
 
@@ -85,4 +86,41 @@ TEST(VatReturnAnswer, ReadsTheNineAmountsExactlyOrNotAtAll) {
     for (const std::string& bad : {body("1.005"), body("1e2"), body("true"), body("1", "300.5"),
                                    std::string(R"({"periodKey":"#001"})"), std::string("[]")})
         EXPECT_FALSE(ReadVatReturn(bad, record)) << bad;
+}
+
+// Liabilities and payments are read to the penny from the digits sent, every entry complete, or
+// refused whole: a list with an entry missing would give wrong totals.
+TEST(AccountAnswers, ReadsWholeListsToThePennyOrNothing) {
+    std::vector<Liability> liabilities;
+    ASSERT_TRUE(ReadLiabilities(
+        R"({"liabilities":[{"taxPeriod":{"from":"2018-04-06","to":"2018-07-06"},"type":"VAT Return Debit Charge","originalAmount":99999999999999.99,"outstandingAmount":100.5,"due":"2018-08-13"},)"
+        R"({"type":"VAT Central Assessment","originalAmount":-0.05}]})",
+        liabilities));
+    ASSERT_EQ(liabilities.size(), 2u);
+    EXPECT_EQ(liabilities[0].originalPence, 9999999999999999);
+    EXPECT_EQ(liabilities[0].outstandingPence, 10050);
+    EXPECT_EQ(liabilities[0].periodFrom + liabilities[0].periodTo + liabilities[0].due,
+              "2018-04-062018-07-062018-08-13");
+    EXPECT_EQ(liabilities[1].originalPence, -5);
+    EXPECT_FALSE(liabilities[1].outstandingPence.has_value());
+
+    std::vector<Payment> payments;
+    ASSERT_TRUE(ReadPayments(
+        R"({"payments":[{"amount":100.05,"received":"2018-04-06"},{"amount":"7"}]})", payments));
+    ASSERT_EQ(payments.size(), 2u);
+    EXPECT_EQ(payments[0].amountPence + payments[1].amountPence, 10705);
+    EXPECT_EQ(payments[0].received, "2018-04-06");
+
+    for (const char* bad :
+         {R"({"liabilities":[{"type":"VAT","originalAmount":1.005}]})",
+          R"({"liabilities":[{"originalAmount":1}]})",
+          R"({"liabilities":[{"type":"VAT","originalAmount":1e3}]})",
+          R"({"liabilities":[{"type":"VAT","originalAmount":1,"due":"13/08/2018"}]})",
+          R"({"liabilities":[{"type":"VAT","originalAmount":1,"taxPeriod":{}}]})",
+          R"({"liabilities":{}})", "[]"})
+        EXPECT_FALSE(ReadLiabilities(bad, liabilities)) << bad;
+    for (const char* bad :
+         {R"({"payments":[{"received":"2018-04-06"}]})", R"({"payments":[{"amount":1},7]})",
+          R"({"payments":[{"amount":null}]})"})
+        EXPECT_FALSE(ReadPayments(bad, payments)) << bad;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 #include "Log.h"
 #include "ReturnData.h"
@@ -100,6 +101,31 @@ TEST_F(TransactionTest, AnIncompleteOrRefusedTokenAnswerReplacesNothingInUse) {
     EXPECT_FALSE(T.ExchangeRefreshTokenForToken(access));
     EXPECT_EQ(access, "unchanged");
     EXPECT_EQ(T.GetAccessToken(), inUse);
+}
+
+// The account queries ask for the client's resource over the dates given, as the VAT calls they
+// are: the access token in use and the fraud-prevention headers; no answer is status 0.
+TEST_F(TransactionTest, AccountQueriesAskForTheDatesGivenWithTheTokenInUse) {
+    ASSERT_EQ(Exchange(m_sandbox.GrantCode()), 200);
+    const std::pair<std::function<int()>, std::string> queries[] = {
+        {[&] { return T.RetrieveFulfilledObligations("2025-01-01", "2025-12-31"); },
+         "obligations?from=2025-01-01&to=2025-12-31&status=F"},
+        {[&] { return T.RetrieveLiabilities("2025-01-01", "2025-12-31"); },
+         "liabilities?from=2025-01-01&to=2025-12-31"},
+        {[&] { return T.RetrievePayments("2025-01-01", "2025-12-31"); },
+         "payments?from=2025-01-01&to=2025-12-31"},
+    };
+    for (const auto& [query, target] : queries) {
+        EXPECT_NE(query(), 0) << target;
+        const auto sent = m_sandbox.Received().back();
+        EXPECT_EQ(sent.target, "/organisations/vat/100000001/" + target);
+        EXPECT_EQ(sent.Header("Authorization"), "Bearer " + T.GetAccessToken());
+        EXPECT_TRUE(sent.Header("Gov-Client-Connection-Method").has_value()) << target;
+        T.SetServiceBaseUrl("http://127.0.0.1:1");
+        EXPECT_EQ(query(), 0) << target;
+        EXPECT_NE(T.GetCommErrorCode(), 0);
+        T.SetServiceBaseUrl(m_sandbox.BaseUrl());
+    }
 }
 
 TEST(ReturnData, FiguresBecomeStringMembersInHmrcOrderWithTextsEscaped) {
