@@ -64,7 +64,7 @@ std::string ReceiptValue(const std::vector<std::string>& lines, const std::strin
 
 // HMRC's processing date of a filed return: when the fulfilled obligation says it was received.
 std::string ProcessingDate(CTransaction& transaction, const JournalEntry& e) {
-    if (transaction.RetrieveReturn(e.periodStart + e.periodEnd) != 200)  // STUB until merge
+    if (transaction.RetrieveFulfilledObligations(e.periodStart, e.periodEnd) != 200)
         return {};
     const CObligations answer(transaction.GetResponseBody());
     for (const CObligationData& obligation : answer.GetObligations())
@@ -173,8 +173,9 @@ bool Settle(CTransaction& transaction, const std::string& vrn, std::vector<UserM
         } else if (status == 404) {
             messages.push_back(NotFiled(e));
         } else {
-            const std::string why = status == 0
-                                        ? CommErrorText(transaction.GetCommErrorCode())
+            const std::string why = status == 0 ? CommErrorText(transaction.GetCommErrorCode())
+                                    : status == 200
+                                        ? "HMRC's answer could not be read"
                                         : "HMRC answered with status " + std::to_string(status);
             messages.push_back(
                 {"Not Yet Checked",

@@ -235,6 +235,7 @@ protected:
             {"\\n", "\n"},
             {"\\t", "\t"},
             {"<base>", m_sandbox.BaseUrl()},
+            {"<data>", (m_odd / "Dätä folder").string()},
             {"<access>", T().GetAccessToken()},
             {"<tokenfile>", TokenFile()},
             {"<receipt-id>", filed.empty() ? "(none filed)" : filed.back().receiptId}};
