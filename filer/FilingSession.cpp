@@ -324,6 +324,7 @@ bool CFilingSession::SettleJournal(const std::string& vrn, Result& result) {
         return true;
     }
     m_obligations.clear();
+    result.messages.push_back(Error(kStoredTokenRejectedText));
     ReturnToStart(true, result);
     return false;
 }
@@ -335,12 +336,9 @@ bool CFilingSession::BeginFiling(std::vector<UserMessage>* refusal) {
     const CObligationData& period = m_obligations[static_cast<std::size_t>(m_selectedPeriodIndex)];
     // A period whose last submission may have been filed is never sent again unchecked.
     std::vector<UserMessage> messages;
-    const auto refused =
-        journal::RefusalToFile(m_transaction->GetVrn(), period.periodKey, messages);
-    if (refused)
-        messages.push_back(*refused);
+    const bool refused = journal::Unsettled(m_transaction->GetVrn(), period.periodKey, messages);
     if (refusal)
-        *refusal = messages;
+        *refusal = std::move(messages);
     if (refused)
         return false;
     m_periodStart = period.start;
@@ -351,25 +349,18 @@ bool CFilingSession::BeginFiling(std::vector<UserMessage>* refusal) {
 
 CFilingSession::Submission CFilingSession::Submit(ReturnFigures& figures) {
     Submission submission;
-    const std::string vrn = m_transaction->GetVrn();
-    if (auto refused = journal::RefusalToFile(vrn, m_periodKey, submission.messages)) {
-        submission.messages.push_back(*refused);
-        return submission;
-    }
     figures.periodKey = m_periodKey;
-    JournalEntry entry{vrn,         m_selectedCompanyText,
-                       m_periodKey, m_periodStart,
-                       m_periodEnd, GetBoxTexts(figures),
-                       {},          {},
-                       {},          {}};
-    if (!journal::BeforeSending(entry, submission.messages))
+    const std::optional<JournalEntry> entry = journal::BeforeSending(
+        m_transaction->GetVrn(), m_selectedCompanyText, m_periodKey, m_periodStart, m_periodEnd,
+        GetBoxTexts(figures), submission.messages);
+    if (!entry)
         return submission;
     CReturnData data;
     data.BuildJson(figures);
     m_transaction->SetReturnBody(data.GetJson());
     int status = 0;
     const bool answered = m_transaction->SubmitReturn(status);
-    journal::AfterSending(entry, answered, status == 201, m_transaction->GetReceiptLines(),
+    journal::AfterSending(*entry, answered, status == 201, m_transaction->GetReceiptLines(),
                           submission.messages);
     if (!answered) {
         // The return may have arrived before the connection failed: filing again blindly could

@@ -112,20 +112,28 @@ UserMessage NotFiled(JournalEntry& e) {
 
 }  // namespace
 
-bool BeforeSending(JournalEntry& entry, std::vector<UserMessage>& messages) {
-    entry.state = JournalState::Sending;
+std::optional<JournalEntry> BeforeSending(const std::string& vrn, const std::string& company,
+                                          const std::string& periodKey,
+                                          const std::string& periodStart,
+                                          const std::string& periodEnd, const BoxTexts& figures,
+                                          std::vector<UserMessage>& messages) {
+    if (Unsettled(vrn, periodKey, messages))
+        return std::nullopt;
+    JournalEntry entry{vrn,       company, periodKey, periodStart,
+                       periodEnd, figures, {},        JournalState::Sending,
+                       {},        {}};
     std::string error, problem;
     const bool written = CFilingJournal().Record(entry, error, problem);
     Report(problem, messages);
-    if (!written) {
-        LOG_ENTRY("Journal not written, return not sent: " << error);
-        messages.push_back({"Nothing Sent",
-                            "The filing journal could not be written: " + error +
-                                ".\r\nNothing was sent to HMRC. Make the data folder writable, "
-                                "then file the return again.",
-                            MessageIcon::Warning, BeepKind::Exclamation});
-    }
-    return written;
+    if (written)
+        return entry;
+    LOG_ENTRY("Journal not written, return not sent: " << error);
+    messages.push_back({"Nothing Sent",
+                        "The filing journal could not be written: " + error +
+                            ".\r\nNothing was sent to HMRC. Make the data folder writable, then "
+                            "file the return again.",
+                        MessageIcon::Warning, BeepKind::Exclamation});
+    return std::nullopt;
 }
 
 void AfterSending(JournalEntry entry, bool answered, bool accepted,
@@ -141,19 +149,20 @@ void AfterSending(JournalEntry entry, bool answered, bool accepted,
     Write(entry, messages);
 }
 
-std::optional<UserMessage> RefusalToFile(const std::string& vrn, const std::string& periodKey,
-                                         std::vector<UserMessage>& messages) {
+bool Unsettled(const std::string& vrn, const std::string& periodKey,
+               std::vector<UserMessage>& messages) {
     std::string problem;
     const std::optional<JournalEntry> entry = CFilingJournal().Find(vrn, periodKey, problem);
     Report(problem, messages);
     if (!entry || !entry->Unsettled())
-        return std::nullopt;
-    return UserMessage{"Not Yet Checked",
-                       "The last submission for " + Naming(*entry) +
-                           " lost its connection, and HMRC has not yet been asked whether it "
-                           "was filed. It must be checked first: once the connection works, "
-                           "select the client and use Get Obligations, or start Calvenor again.",
-                       MessageIcon::Warning, BeepKind::Exclamation};
+        return false;
+    messages.push_back({"Not Yet Checked",
+                        "The last submission for " + Naming(*entry) +
+                            " lost its connection, and HMRC has not yet been asked whether it "
+                            "was filed. It must be checked first: once the connection works, "
+                            "select the client and use Get Obligations, or start Calvenor again.",
+                        MessageIcon::Warning, BeepKind::Exclamation});
+    return true;
 }
 
 bool Settle(CTransaction& transaction, const std::string& vrn, std::vector<UserMessage>& messages) {
