@@ -126,9 +126,8 @@ protected:
         Show({{}, false, {}, refusal});
         if (!begun)
             return m_periods.clear();
-        ReturnFigures figures;
-        SetBoxTexts(figures, kFigures);
-        const CFilingSession::Submission submission = m_session->Submit(figures);
+        SetBoxTexts(m_figures, kFigures);
+        const CFilingSession::Submission submission = m_session->Submit(m_figures);
         if (submission.results) {
             CResultsDialog results;
             results.SetResults(*submission.results);
@@ -196,6 +195,8 @@ protected:
             Show(m_session->GetObligations(m_company, m_companyText));
         else if (step == "file")
             File();
+        else if (step == "again")  // the same figures submitted once more for the same period
+            Show(m_session->Submit(m_figures));
         else if (step == "journal" && arg == "blocked")
             WriteFile(m_odd / "Dätä folder" / "Journal", "not a folder");
         else if (step == "journal")  // the last submission for the chosen client's 18A1
@@ -259,6 +260,7 @@ protected:
 
     std::string m_url, m_code, m_companyText = "100000001", m_problem;
     int m_company = 0;
+    ReturnFigures m_figures;
     Lines m_periods, m_shown, m_secrets = {std::string(sandbox::kDemoClientSecret)};
     std::optional<UntrustedServer> m_untrusted;
     CUiRecorder m_recorder;  // nothing here may open a real box
