@@ -11,6 +11,7 @@
 #include "AtomicFile.h"
 #include "FilingJournal.h"
 #include "FilingSession.h"
+#include "JournalSettling.h"
 #include "Log.h"
 #include "ResultsDialog.h"
 #include "SandboxHome.h"
@@ -147,17 +148,12 @@ protected:
     void Journal(const std::string& state) {
         BoxTexts figures = kFigures;
         figures[0] = state == "differs" ? "99.00" : figures[0];
-        const JournalEntry entry{m_companyText.substr(0, 9),
-                                 m_companyText,
-                                 "18A1",
-                                 "2018-01-01",
-                                 "2018-03-31",
-                                 figures,
-                                 {},
-                                 state == "sending" ? JournalState::Sending : JournalState::Unknown,
-                                 {},
-                                 {}};
-        ASSERT_TRUE(CFilingJournal().Record(entry, m_problem, m_problem)) << m_problem;
+        std::vector<UserMessage> said;
+        const auto entry = journal::BeforeSending(m_companyText.substr(0, 9), m_companyText, "18A1",
+                                                  "2018-01-01", "2018-03-31", figures, said);
+        ASSERT_TRUE(entry);
+        if (state != "sending")
+            journal::AfterSending(*entry, false, false, {}, said);
     }
 
     // One of the agent's steps (the README lists them), with its argument.
@@ -258,7 +254,7 @@ protected:
         return lines;
     }
 
-    std::string m_url, m_code, m_companyText = "100000001", m_problem;
+    std::string m_url, m_code, m_companyText = "100000001";
     int m_company = 0;
     ReturnFigures m_figures;
     Lines m_periods, m_shown, m_secrets = {std::string(sandbox::kDemoClientSecret)};

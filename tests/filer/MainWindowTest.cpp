@@ -14,7 +14,7 @@
 
 #include "CalvenorApp.h"
 #include "CalvenorDlg.h"
-#include "FilingJournal.h"
+#include "JournalSettling.h"
 #include "Log.h"
 #include "ModalTestHelper.h"
 #include "ReturnData.h"
@@ -280,18 +280,11 @@ TEST_F(FilerWindowTest, AFilingFromThisDesktopSendsWhatWasConfirmedOrNothing) {
 // the reason is shown and nothing is sent.
 TEST_F(FilerWindowTest, AnUncheckedPeriodIsRefusedWithItsReason) {
     ReadyToFile();
-    std::string error;
-    ASSERT_TRUE(CFilingJournal().Record({"100000001",
-                                         "100000001 : Demo",
-                                         "18A1",
-                                         "2018-01-01",
-                                         "2018-03-31",
-                                         kFigures,
-                                         {},
-                                         JournalState::Unknown,
-                                         {},
-                                         {}},
-                                        error, error));
+    std::vector<UserMessage> said;
+    const auto entry = journal::BeforeSending("100000001", "100000001 : Demo", "18A1", "2018-01-01",
+                                              "2018-03-31", kFigures, said);
+    ASSERT_TRUE(entry);
+    journal::AfterSending(*entry, false, false, {}, said);
     Find("enterVatButton")->click();
     ASSERT_EQ(m_recorder.Messages().size(), 1u);
     EXPECT_EQ(m_recorder.Messages()[0].title, "Not Yet Checked");
