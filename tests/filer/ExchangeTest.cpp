@@ -195,6 +195,9 @@ protected:
             Show(m_session->Submit(m_figures));
         else if (step == "journal" && arg == "blocked")
             WriteFile(m_odd / "Dätä folder" / "Journal", "not a folder");
+        else if (step == "journal" && arg == "damaged")
+            fs::create_directories(m_odd / "Dätä folder" / "Journal"),
+                WriteFile(CFilingJournal::DefaultPath(), "{\"entries\":[{\"vrn\"");
         else if (step == "journal")  // the last submission for the chosen client's 18A1
             Journal(arg);
         else if (step == "forget")
@@ -320,7 +323,7 @@ TEST_P(Exchange, GivesWhatItsFileSays) {
         figures += figure;
         copies += entry.is_regular_file() && entry.path() != TokenFile() && !journal && !figure;
     }
-    const char* const states[] = {"sending", "filed", "refused", "unknown", "not-filed"};
+    const std::string states[] = {"sending", "filed", "refused", "unknown", "not-filed"};
     std::string problem;
     const auto entry = CFilingJournal().Find(m_companyText.substr(0, 9), "18A1", problem);
     Lines expected = Section("files"), files;
@@ -331,7 +334,10 @@ TEST_P(Exchange, GivesWhatItsFileSays) {
             line[0] == 'c'   ? "copies: " + std::to_string(copies)
             : line[0] == 'f' ? "figures: " + std::to_string(figures)
             : line[0] == 'j'
-                ? "journal: " + std::string(entry ? states[static_cast<int>(entry->state)] : "none")
+                ? "journal: " + (entry
+                                     ? states[static_cast<int>(entry->state)] +
+                                           (entry->receiptId.empty() ? "" : " " + entry->receiptId)
+                                     : "none")
             : !fs::exists(TokenFile()) ? "tokens: gone"
             : now == "||0"             ? "tokens: empty"
             : now == before            ? "tokens: kept"
