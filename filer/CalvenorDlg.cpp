@@ -345,7 +345,11 @@ void CCalvenorDlg::ResetCompanies() {
 // ---- Filing ----
 
 void CCalvenorDlg::OnBnClickedButtonEnterVat() {
-    if (m_session.BeginFiling()) {
+    // A period whose last submission is still unsettled is refused, with the reason.
+    CFilingSession::Result said;
+    const bool begun = m_session.BeginFiling(&said.messages);
+    Render(said);
+    if (begun) {
         m_vatEntry->SetPeriod(m_session.PeriodStart(), m_session.PeriodEnd());
         m_vatEntry->Clear();
         RunFilingFlow();

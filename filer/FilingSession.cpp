@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "HmrcDate.h"
+#include "JournalSettling.h"
 #include "Log.h"
 #include "ReturnData.h"
 #include "Tokens.h"
@@ -137,6 +138,7 @@ CFilingSession::Result CFilingSession::Renew(const std::string& refreshToken) {
                                       : NotKept("Already Authorised", notKept));
         m_step = Step::Authorised;
         m_authorisedByRefresh = true;
+        SettleJournal({}, result);
         return result;
     }
     const int status = m_transaction->GetAnsweredStatus();
@@ -219,6 +221,7 @@ CFilingSession::Result CFilingSession::ExchangeCode(const std::string& code) {
         m_step = Step::Authorised;
         if (const std::string& notKept = m_transaction->GetTokenStoreFailure(); !notKept.empty())
             result.messages.push_back(NotKept("Authorised", notKept));
+        SettleJournal({}, result);
         return result;
     }
     m_codeRefused = true;
@@ -269,6 +272,8 @@ CFilingSession::Result CFilingSession::GetObligations(int companyIndex,
         return result;
     }
     m_obligations = m_transaction->GetObligations();
+    if (!m_justFiled && !SettleJournal(m_transaction->GetVrn(), result))
+        return result;
     for (const CObligationData& obligation : m_obligations) {
         result.periods->push_back(PeriodText(obligation));
     }
@@ -333,11 +338,29 @@ std::optional<CFilingSession::Result> CFilingSession::ForgetRejectedToken() {
 
 // ---- Filing ----
 
-bool CFilingSession::BeginFiling() {
+bool CFilingSession::SettleJournal(const std::string& vrn, Result& result) {
+    if (!journal::Settle(*m_transaction, vrn, result.messages)) {
+        m_transaction->SetVrn(m_selectedCompanyText.substr(0, 9));
+        return true;
+    }
+    m_obligations.clear();
+    result.messages.push_back(Error(kStoredTokenRejectedText));
+    ReturnToStart(true, result);
+    return false;
+}
+
+bool CFilingSession::BeginFiling(std::vector<UserMessage>* refusal) {
     if (m_selectedPeriodIndex < 0 ||
         static_cast<std::size_t>(m_selectedPeriodIndex) >= m_obligations.size())
         return false;
     const CObligationData& period = m_obligations[static_cast<std::size_t>(m_selectedPeriodIndex)];
+    // A period whose last submission may have been filed is never sent again unchecked.
+    std::vector<UserMessage> messages;
+    const bool refused = journal::Unsettled(m_transaction->GetVrn(), period.periodKey, messages);
+    if (refusal)
+        *refusal = std::move(messages);
+    if (refused)
+        return false;
     m_periodStart = period.start;
     m_periodEnd = period.end;
     m_periodKey = period.periodKey;
@@ -347,15 +370,25 @@ bool CFilingSession::BeginFiling() {
 CFilingSession::Submission CFilingSession::Submit(ReturnFigures& figures) {
     Submission submission;
     figures.periodKey = m_periodKey;
+    const std::optional<JournalEntry> entry = journal::BeforeSending(
+        m_transaction->GetVrn(), m_selectedCompanyText, m_periodKey, m_periodStart, m_periodEnd,
+        GetBoxTexts(figures), submission.messages);
+    if (!entry)
+        return submission;
     CReturnData data;
     data.BuildJson(figures);
     m_transaction->SetReturnBody(data.GetJson());
     int status = 0;
-    if (!m_transaction->SubmitReturn(status)) {
+    const bool answered = m_transaction->SubmitReturn(status);
+    journal::AfterSending(*entry, answered, status == 201, m_transaction->GetReceiptLines(),
+                          submission.messages);
+    if (!answered) {
         // The return may have arrived before the connection failed: filing again blindly could
-        // file it twice, so point the agent at the period list, HMRC's own record.
-        submission.messages.push_back(
-            Error(CommErrorText(m_transaction->GetCommErrorCode()) + kMayHaveFiledText));
+        // file it twice, so point the agent at the period list, HMRC's own record, and the
+        // journal's check.
+        submission.messages.insert(submission.messages.begin(),
+                                   Error(CommErrorText(m_transaction->GetCommErrorCode()) +
+                                         kMayHaveFiledText + journal::kWillCheckText));
         return submission;
     }
     submission.accepted = status == 201;
@@ -377,5 +410,10 @@ CFilingSession::Result CFilingSession::ListAfterFiling(int companyIndex,
     // says nothing.
     if (!m_transaction->RetrieveObligations())
         return {};
-    return GetObligations(companyIndex, companyText);
+    // A lost submission is not checked yet: HMRC may still be working on it, and a return not
+    // found now may be filed a moment later. The next Get Obligations checks it.
+    m_justFiled = true;
+    Result result = GetObligations(companyIndex, companyText);
+    m_justFiled = false;
+    return result;
 }

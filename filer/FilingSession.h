@@ -83,8 +83,9 @@ public:
     Result GetObligations(int companyIndex, const std::string& companyText);
     void ChoosePeriod(int index) { m_selectedPeriodIndex = index; }
 
-    // Takes the chosen period for a filing; false when there is none.
-    bool BeginFiling();
+    // Takes the chosen period for a filing; false when there is none, or when its last
+    // submission's outcome is not yet settled (`refusal` then says why).
+    bool BeginFiling(std::vector<UserMessage>* refusal = nullptr);
     // Files `figures` (the period key is added) for the period BeginFiling took.
     Submission Submit(ReturnFigures& figures);
     // After a submission: the obligations once more, so the list says what is still open.
@@ -124,6 +125,9 @@ private:
     // Back to the start after a failed retrieval; the token file goes only when HMRC said the
     // token itself is bad.
     void ReturnToStart(bool tokenRejected, Result& result);
+    // Settles the journal's lost submissions of `vrn` (empty: every client); false when HMRC
+    // rejected the token and the session went back to the start.
+    bool SettleJournal(const std::string& vrn, Result& result);
 
     bool m_usable = false;
     std::unique_ptr<CTransaction> m_transaction;
@@ -136,4 +140,5 @@ private:
     int m_selectedPeriodIndex = 0;
     std::string m_selectedCompanyText;
     std::string m_periodStart, m_periodEnd, m_periodKey;
+    bool m_justFiled = false;  // the list is asked for straight after a submission
 };

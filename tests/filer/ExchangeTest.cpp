@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "AtomicFile.h"
+#include "FilingJournal.h"
 #include "FilingSession.h"
+#include "JournalSettling.h"
 #include "Log.h"
 #include "ResultsDialog.h"
 #include "SandboxHome.h"
@@ -53,13 +55,16 @@ std::pair<std::string, std::string> Split(const std::string& line) {
     return {line.substr(0, colon), colon == std::string::npos ? "" : line.substr(colon + 2)};
 }
 
-// `actual` against the file's lines, joined so a failure shows both; a line of the file that ends
-// in "..." stands for any line that begins with the rest.
+// `actual` against the file's lines, joined so a failure shows both; "..." in a line of the file
+// stands for any text, so the line matches any that begins and ends as it does.
 void ExpectLines(Lines actual, const Lines& expected, const std::string& section) {
     std::string got, wanted;
     for (std::size_t i = 0; i < actual.size(); ++i) {
         const std::string want = i < expected.size() ? expected[i] : "";
-        if (want.ends_with("...") && actual[i].starts_with(want.substr(0, want.size() - 3)))
+        const auto dots = want.find("...");
+        if (dots != std::string::npos && actual[i].size() + 3 >= want.size() &&
+            actual[i].starts_with(want.substr(0, dots)) &&
+            actual[i].ends_with(want.substr(dots + 3)))
             actual[i] = want;
         got += actual[i] + "\n";
     }
@@ -117,10 +122,13 @@ protected:
 
     // Enter VAT Return Figures with kFigures, Submit, the results window, the list once more.
     void File() {
-        ASSERT_TRUE(m_session->BeginFiling());
-        ReturnFigures figures;
-        SetBoxTexts(figures, kFigures);
-        const CFilingSession::Submission submission = m_session->Submit(figures);
+        std::vector<UserMessage> refusal;
+        const bool begun = m_session->BeginFiling(&refusal);
+        Show({{}, false, {}, refusal});
+        if (!begun)
+            return m_periods.clear();
+        SetBoxTexts(m_figures, kFigures);
+        const CFilingSession::Submission submission = m_session->Submit(m_figures);
         if (submission.results) {
             CResultsDialog results;
             results.SetResults(*submission.results);
@@ -133,6 +141,19 @@ protected:
         Show(submission);
         Show(m_session->ListAfterFiling(m_company, m_companyText));
         m_periods.clear();  // the window's list is emptied whatever happened
+    }
+
+    // An entry for the chosen client's 18A1 as a lost submission left it: "unknown", "sending",
+    // or "differs" (unknown, with a box 1 other than what was filed).
+    void Journal(const std::string& state) {
+        BoxTexts figures = kFigures;
+        figures[0] = state == "differs" ? "99.00" : figures[0];
+        std::vector<UserMessage> said;
+        const auto entry = journal::BeforeSending(m_companyText.substr(0, 9), m_companyText, "18A1",
+                                                  "2018-01-01", "2018-03-31", figures, said);
+        ASSERT_TRUE(entry);
+        if (state != "sending")
+            journal::AfterSending(*entry, false, false, {}, said);
     }
 
     // One of the agent's steps (the README lists them), with its argument.
@@ -170,6 +191,15 @@ protected:
             Show(m_session->GetObligations(m_company, m_companyText));
         else if (step == "file")
             File();
+        else if (step == "again")  // the same figures submitted once more for the same period
+            Show(m_session->Submit(m_figures));
+        else if (step == "journal" && arg == "blocked")
+            WriteFile(m_odd / "Dätä folder" / "Journal", "not a folder");
+        else if (step == "journal" && arg == "damaged")
+            fs::create_directories(m_odd / "Dätä folder" / "Journal"),
+                WriteFile(CFilingJournal::DefaultPath(), "{\"entries\":[{\"vrn\"");
+        else if (step == "journal")  // the last submission for the chosen client's 18A1
+            Journal(arg);
         else if (step == "forget")
             CFilingSession::DeleteTokenFile();
         else
@@ -215,6 +245,7 @@ protected:
             {"\\n", "\n"},
             {"\\t", "\t"},
             {"<base>", m_sandbox.BaseUrl()},
+            {"<data>", (m_odd / "Dätä folder").string()},
             {"<access>", T().GetAccessToken()},
             {"<tokenfile>", TokenFile()},
             {"<receipt-id>", filed.empty() ? "(none filed)" : filed.back().receiptId}};
@@ -226,8 +257,9 @@ protected:
         return lines;
     }
 
-    std::string m_url, m_code, m_companyText;
+    std::string m_url, m_code, m_companyText = "100000001";
     int m_company = 0;
+    ReturnFigures m_figures;
     Lines m_periods, m_shown, m_secrets = {std::string(sandbox::kDemoClientSecret)};
     std::optional<UntrustedServer> m_untrusted;
     CUiRecorder m_recorder;  // nothing here may open a real box
@@ -281,20 +313,36 @@ TEST_P(Exchange, GivesWhatItsFileSays) {
     const std::string now = fs::exists(TokenFile()) ? ReadFile(TokenFile()) : "";
     const std::string inUse = T().GetAccessToken() + "|" + T().GetRefreshToken() + "|" +
                               std::to_string(T().GetExpiresIn());
-    int copies = 0;
+    // The journal ("journal:" the state of the chosen client's 18A1, or "none") and the figure
+    // files of returns found not filed ("figures:"), apart from the copies.
+    int copies = 0, figures = 0;
     std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(m_odd / "Dätä folder", error))
-        copies += entry.is_regular_file() && entry.path() != TokenFile() ? 1 : 0;
+    for (const auto& entry : fs::recursive_directory_iterator(m_odd / "Dätä folder", error)) {
+        const bool journal = entry.path().parent_path().filename() == "Journal";
+        const bool figure = entry.path().extension() == ".csv";
+        figures += figure;
+        copies += entry.is_regular_file() && entry.path() != TokenFile() && !journal && !figure;
+    }
+    const std::string states[] = {"sending", "filed", "refused", "unknown", "not-filed"};
+    std::string problem;
+    const auto entry = CFilingJournal().Find(m_companyText.substr(0, 9), "18A1", problem);
     Lines expected = Section("files"), files;
     if (std::none_of(expected.begin(), expected.end(), [](auto& l) { return l[0] == 'c'; }))
         expected.push_back("copies: 0");
     for (const std::string& line : expected)
-        files.push_back(line[0] == 'c'             ? "copies: " + std::to_string(copies)
-                        : !fs::exists(TokenFile()) ? "tokens: gone"
-                        : now == "||0"             ? "tokens: empty"
-                        : now == before            ? "tokens: kept"
-                        : now == inUse             ? "tokens: new"
-                                                   : "tokens: " + now);
+        files.push_back(
+            line[0] == 'c'   ? "copies: " + std::to_string(copies)
+            : line[0] == 'f' ? "figures: " + std::to_string(figures)
+            : line[0] == 'j'
+                ? "journal: " + (entry
+                                     ? states[static_cast<int>(entry->state)] +
+                                           (entry->receiptId.empty() ? "" : " " + entry->receiptId)
+                                     : "none")
+            : !fs::exists(TokenFile()) ? "tokens: gone"
+            : now == "||0"             ? "tokens: empty"
+            : now == before            ? "tokens: kept"
+            : now == inUse             ? "tokens: new"
+                                       : "tokens: " + now);
     ExpectLines(files, expected, "files");
 
     // Entries the log must hold ("Class::Method : message"); and no secret, there or in any file
@@ -304,7 +352,7 @@ TEST_P(Exchange, GivesWhatItsFileSays) {
         EXPECT_NE(logged.find(" : " + line + "\r\n"), std::string::npos) << line;
     for (const auto& entry : fs::recursive_directory_iterator(m_home.Root())) {
         const bool open = entry.is_regular_file() && entry.path() != TokenFile() &&
-                          entry.path().extension() != ".json";
+                          entry.path().filename() != "agent profile é.json";
         const std::string content = open ? ReadFile(entry.path()) : "";
         for (const std::string& secret : m_secrets)
             EXPECT_TRUE(secret.size() < 8 || content.find(secret) == std::string::npos)

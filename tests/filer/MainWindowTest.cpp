@@ -14,6 +14,7 @@
 
 #include "CalvenorApp.h"
 #include "CalvenorDlg.h"
+#include "JournalSettling.h"
 #include "Log.h"
 #include "ModalTestHelper.h"
 #include "ReturnData.h"
@@ -282,6 +283,21 @@ TEST_F(FilerWindowTest, AFilingFromThisDesktopSendsWhatWasConfirmedOrNothing) {
                         warning.message.starts_with("device-"))
                 << warning.header << ": " << warning.message;
     }
+}
+
+// A period whose last submission lost its connection and is unchecked opens no entry window:
+// the reason is shown and nothing is sent.
+TEST_F(FilerWindowTest, AnUncheckedPeriodIsRefusedWithItsReason) {
+    ReadyToFile();
+    std::vector<UserMessage> said;
+    const auto entry = journal::BeforeSending("100000001", "100000001 : Demo", "18A1", "2018-01-01",
+                                              "2018-03-31", kFigures, said);
+    ASSERT_TRUE(entry);
+    journal::AfterSending(*entry, false, false, {}, said);
+    Find("enterVatButton")->click();
+    ASSERT_EQ(m_recorder.Messages().size(), 1u);
+    EXPECT_EQ(m_recorder.Messages()[0].title, "Not Yet Checked");
+    EXPECT_TRUE(m_sandbox.Received().empty());
 }
 
 struct ExitRow {
