@@ -2,12 +2,14 @@
 
 #include <stdexcept>
 
-#include "HmrcDate.h"
 #include "JournalSettling.h"
 #include "Log.h"
 #include "ReturnData.h"
+#include "SessionMessages.h"
 #include "Tokens.h"
 #include "TransactionError.h"
+
+using namespace session;
 
 namespace {
 
@@ -17,48 +19,6 @@ constexpr char kStartAuthLog[] = "CCalvenorDlg::OnBnClickedButtonStartAuth";
 constexpr char kCheckTokenFileLog[] = "CCalvenorDlg::CheckTokenFile";
 constexpr char kDeleteTokenFileLog[] = "CCalvenorDlg::DeleteTokenFile";
 constexpr char kReturnToStartLog[] = "CCalvenorDlg::ReturnToStart";
-
-const char* const kStoredTokenRejectedText =
-    "There was an error with the stored authentication token,\nor the stored authority has "
-    "expired.\nPlease re-authenticate.";
-const char* const kServerErrorText =
-    "HMRC's server has reported an error.\nPlease try again later.";
-const char* const kNotAuthorisedText =
-    "\rCLIENT AND/OR AGENT NOT AUTHORISED\r\rThis is normally because:\rthe client is not "
-    "subscribed to MTD;\rthe agent is not subscribed to Agent Services;\rthe client has not "
-    "authorised the agent to act on their behalf;\ror the authorisation has expired.";
-const char* const kAuthorisedText =
-    "Authorised - Please select a company and proceed as normal\r\n";
-const char* const kMayHaveFiledText =
-    "\n\nHMRC may have received this return before the connection failed. Use Get Obligations "
-    "before filing again: a period that is no longer listed has been filed.";
-
-// Exclamation beep, then `text` under the default title.
-UserMessage Error(std::string text) {
-    return {{}, std::move(text), MessageIcon::None, BeepKind::Exclamation};
-}
-
-// What the agent must know when HMRC's tokens work for this run but could not be written to the
-// token file: the next start will not find them.
-UserMessage NotKept(const std::string& title, const std::string& failure) {
-    return {title,
-            title +
-                " - Please select a company and proceed as normal\r\n\r\nThe authorisation "
-                "could not be kept in " +
-                failure +
-                ".\r\nIt works until Calvenor is closed; the next start will ask you to sign in "
-                "with HMRC again.",
-            MessageIcon::Warning, BeepKind::Exclamation};
-}
-
-// "01 Apr 2023  To  30 Jun 2023", or the dates as HMRC sent them when either does not convert.
-std::string PeriodText(const CObligationData& obligation) {
-    std::string start, end;
-    if (FormatHmrcDate(obligation.start, start) && FormatHmrcDate(obligation.end, end)) {
-        return start + "  To  " + end;
-    }
-    return obligation.start + " - " + obligation.end;
-}
 
 }  // namespace
 
@@ -257,10 +217,7 @@ CFilingSession::Result CFilingSession::GetObligations(int companyIndex,
         return result;
     }
     m_selectedCompanyText = companyText;
-    m_transaction->SetVrn(m_selectedCompanyText.substr(0, 9));
-    if (m_authorisedByRefresh) {
-        m_transaction->SetAuthorisationCode(m_refreshedAccessToken);
-    }
+    UseClient(companyText);
     if (!m_transaction->RetrieveObligations()) {
         std::string text = "Error - Failed to retrieve Obligations";
         if (m_transaction->GetAnsweredStatus() == 403) {
@@ -322,10 +279,14 @@ void CFilingSession::ReturnToStart(bool tokenRejected, Result& result) {
 bool CFilingSession::PrepareClientQuery(const std::string& companyText) {
     if (!m_usable || m_step != Step::Authorised)
         return false;
+    UseClient(companyText);
+    return true;
+}
+
+void CFilingSession::UseClient(const std::string& companyText) {
     m_transaction->SetVrn(companyText.substr(0, 9));
     if (m_authorisedByRefresh)
         m_transaction->SetAuthorisationCode(m_refreshedAccessToken);
-    return true;
 }
 
 std::optional<CFilingSession::Result> CFilingSession::ForgetRejectedToken() {

@@ -125,6 +125,8 @@ private:
     // Back to the start after a failed retrieval; the token file goes only when HMRC said the
     // token itself is bad.
     void ReturnToStart(bool tokenRejected, Result& result);
+    // Aims the service object at the client of a company-list entry, with the token in use.
+    void UseClient(const std::string& companyText);
     // Settles the journal's lost submissions of `vrn` (empty: every client); false when HMRC
     // rejected the token and the session went back to the start.
     bool SettleJournal(const std::string& vrn, Result& result);
