@@ -1,7 +1,5 @@
 #include "FiledReturnDlg.h"
 
-#include <sys/stat.h>
-
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,13 +7,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "AtomicFile.h"
 #include "CaptureTexts.h"
 #include "FileFilters.h"
 #include "HmrcDate.h"
 #include "PrintDocuments.h"
 #include "Printing.h"
 #include "ReceiptText.h"
+#include "ResultsDialog.h"
 #include "UiServices.h"
 
 CFiledReturnDlg::CFiledReturnDlg(const FiledReturn& filed, const std::string& company,
@@ -77,20 +75,8 @@ void CFiledReturnDlg::OnBnClickedSave() {
         QtNameFilters(QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*||"));
     request.defaultSuffix = QStringLiteral("txt");
     request.promptOverwrite = true;
-    const std::optional<QString> chosen = UiServices().SaveFileName(request);
-    if (!chosen || chosen->isEmpty())
-        return;
-    // A document the agent keeps and passes on: the usual permissions for new files.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const std::string text = BuildReceiptFileText(m_filed.period.start, m_filed.period.end,
-                                                  m_company, DetailLines(), m_filed.boxes);
-    if (!calvenor::WriteFileAtomically(std::filesystem::path(FromQt(*chosen)), text,
-                                       0666 & ~mask)) {
-        UiServices().Message(QStringLiteral("Error opening File"),
-                             QStringLiteral("Unable to open file ") + *chosen, MessageIcon::None,
-                             BeepKind::Exclamation);
-    }
+    SaveTextDocument(request, BuildReceiptFileText(m_filed.period.start, m_filed.period.end,
+                                                   m_company, DetailLines(), m_filed.boxes));
 }
 
 void CFiledReturnDlg::OnBnClickedPrint() {

@@ -126,6 +126,21 @@ void CResultsDialog::OnBnClickedOk() {
     done(QDialog::Accepted);
 }
 
+void SaveTextDocument(const FileDialogRequest& request, const std::string& text) {
+    const std::optional<QString> chosen = UiServices().SaveFileName(request);
+    if (!chosen || chosen->isEmpty())
+        return;
+    // A document the user keeps and passes on: the usual permissions for new files.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (!calvenor::WriteFileAtomically(std::filesystem::path(FromQt(*chosen)), text,
+                                       0666 & ~mask)) {
+        UiServices().Message(QStringLiteral("Error opening File"),
+                             QStringLiteral("Unable to open file ") + *chosen, MessageIcon::None,
+                             BeepKind::Exclamation);
+    }
+}
+
 void CResultsDialog::OnBnClickedSave() {
     FileDialogRequest request;
     request.initialName = QStringLiteral("Submission Receipt.txt");
@@ -133,21 +148,8 @@ void CResultsDialog::OnBnClickedSave() {
         QStringLiteral("Submission Receipt Files (*.txt)|*.txt|All Files (*.*)|*.*||"));
     request.defaultSuffix = QStringLiteral("txt");
     request.promptOverwrite = true;
-    const std::optional<QString> chosen = UiServices().SaveFileName(request);
-    if (!chosen || chosen->isEmpty())
-        return;
-
-    // A document the user keeps and passes on: the usual permissions for new files.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const std::string text = BuildReceiptFileText(m_periodStart, m_periodEnd, m_company,
-                                                  m_receiptLines, GetBoxTexts(m_figures));
-    if (!calvenor::WriteFileAtomically(std::filesystem::path(FromQt(*chosen)), text,
-                                       0666 & ~mask)) {
-        UiServices().Message(QStringLiteral("Error opening File"),
-                             QStringLiteral("Unable to open file ") + *chosen, MessageIcon::None,
-                             BeepKind::Exclamation);
-    }
+    SaveTextDocument(request, BuildReceiptFileText(m_periodStart, m_periodEnd, m_company,
+                                                   m_receiptLines, GetBoxTexts(m_figures)));
 }
 
 std::string CResultsDialog::BuildPrintDocument() const {

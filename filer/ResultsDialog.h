@@ -10,6 +10,12 @@
 #include "ReturnFigures.h"
 
 class QPlainTextEdit;
+struct FileDialogRequest;
+
+// Asks for a file name through the save dialog and writes `text` there whole, with the usual
+// permissions for new files; says so when the file cannot be written.
+void SaveTextDocument(const FileDialogRequest& request, const std::string& text);
+
 class QPushButton;
 
 // HMRC's answer to a return submission: the receipt (or the error report) in a read-only box,
