@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
+#include "AnswerReaders.h"
 #include "HmrcDate.h"
 #include "TransactionError.h"
 #include "VatReturnAnswer.h"
@@ -20,19 +21,6 @@ std::string IsoDate(std::chrono::year_month_day date) {
 std::string ShownDate(const std::string& date) {
     std::string shown;
     return FormatHmrcDate(date, shown) ? shown : date;
-}
-
-// The codes of HMRC's error answer: its own and those of its "errors" list.
-std::vector<std::string> ErrorCodes(const std::string& body) {
-    CTRansactionError decoded(0, 0);
-    decoded.Decode(body);
-    std::vector<std::string> codes;
-    for (const std::string& line : decoded.GetErrorLines()) {
-        const std::string_view text = std::string_view(line).substr(line.starts_with('\t'));
-        if (text.starts_with("code : "))
-            codes.emplace_back(text.substr(7));
-    }
-    return codes;
 }
 
 const char* const kSubjectNames[] = {"filed returns", "filed return", "liabilities", "payments"};

@@ -151,31 +151,38 @@ bool ReadOAuthError(const std::string& body, std::string& error, std::string& de
     return true;
 }
 
+std::vector<std::string> ErrorCodes(const std::string& body) {
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
+    std::vector<std::string> codes;
+    if (document.HasParseError() || !document.IsObject())
+        return codes;
+    const auto add = [&codes](const rapidjson::Value& object) {
+        if (!object.IsObject())
+            return;
+        const auto code = object.FindMember("code");
+        if (code != object.MemberEnd() && code->value.IsString())
+            codes.emplace_back(code->value.GetString(), code->value.GetStringLength());
+    };
+    const rapidjson::Value& root = document;
+    add(root);
+    const auto errors = root.FindMember("errors");
+    if (errors != root.MemberEnd() && errors->value.IsArray())
+        for (const rapidjson::Value& error : errors->value.GetArray())
+            add(error);
+    return codes;
+}
+
 bool SaysTokenRejected(int httpStatus, const std::string& body) {
     if (httpStatus == 401)
         return true;
     if (httpStatus < 400)
         return false;
-    rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
-    if (document.HasParseError() || !document.IsObject())
-        return false;
-    const auto says = [](const rapidjson::Value& object, const char* name, const char* text) {
-        const auto member = object.FindMember(name);
-        return member != object.MemberEnd() && member->value.IsString() &&
-               std::string(member->value.GetString(), member->value.GetStringLength()) == text;
-    };
-    const rapidjson::Value& root = document;
-    if (says(root, "code", "INVALID_CREDENTIALS") || says(root, "error", "invalid_token"))
+    const std::vector<std::string> codes = ErrorCodes(body);
+    if (std::ranges::find(codes, "INVALID_CREDENTIALS") != codes.end())
         return true;
-    const auto errors = root.FindMember("errors");
-    if (errors == root.MemberEnd() || !errors->value.IsArray())
-        return false;
-    for (const rapidjson::Value& error : errors->value.GetArray()) {
-        if (error.IsObject() && says(error, "code", "INVALID_CREDENTIALS"))
-            return true;
-    }
-    return false;
+    std::string error, description;
+    return ReadOAuthError(body, error, description) && error == "invalid_token";
 }
 
 std::vector<std::string> SuccessReceiptLines(const std::vector<std::string>& headerLines,

@@ -28,6 +28,9 @@ bool ReadTokenAnswer(const std::string& body, std::string& accessToken, std::str
                      std::int32_t& expiresIn);
 // The "error" and "error_description" of an OAuth error body; false when it is not a JSON object.
 bool ReadOAuthError(const std::string& body, std::string& error, std::string& description);
+// The codes of an HMRC error answer: its own "code" and those of its "errors" list, in order;
+// none when the body is not a JSON object.
+std::vector<std::string> ErrorCodes(const std::string& body);
 // Whether an answer to a VAT call says the access token itself is bad: status 401, or HMRC's
 // code INVALID_CREDENTIALS or OAuth's error invalid_token in its body. A refusal for one client,
 // a rate limit, a server fault or no answer at all say nothing about the token.
