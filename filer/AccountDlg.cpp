@@ -85,6 +85,7 @@ void Fill(QTableWidget& table, const Rows& rows, Cells cells) {
 QLabel* StatusLine(const QString& name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;

@@ -29,6 +29,9 @@ CFiledReturnDlg::CFiledReturnDlg(const FiledReturn& filed, const std::string& co
     layout->addWidget(heading);
     for (const std::string& line : DetailLines())
         layout->addWidget(new QLabel(ToQt(line), this));
+    // HMRC's dates and period key are shown as they came, never read as markup.
+    for (QLabel* label : findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
 
     auto* grid = new QGridLayout;
     for (int i = 0; i < 9; ++i) {

@@ -177,7 +177,9 @@ bool Settle(CTransaction& transaction, const std::string& vrn, std::vector<UserM
         VatReturnRecord held;
         if (transaction.AnswerRejectedToken())
             return true;
-        if (status == 200 && ReadVatReturn(transaction.GetResponseBody(), held)) {
+        // Only the return of this very period says it was filed.
+        if (status == 200 && ReadVatReturn(transaction.GetResponseBody(), held) &&
+            held.periodKey == e.periodKey) {
             messages.push_back(Filed(transaction, e, held));
         } else if (status == 404) {
             messages.push_back(NotFiled(e));
